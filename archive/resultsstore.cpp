@@ -1,17 +1,883 @@
 #include "resultsstore.h"
 
-struct ResultsStore::Private
-{
+#include <QAtomicInteger>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+#include <QVariant>
+
+#include <cmath>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// The six totals in the order archiving writes them.
+const char *const totalFields[] = {
+    "spaziotempogiusti", "spaziotemposbagliati", "sovragiusti",
+    "sovrasbagliati", "nozioligiusti", "noziolisbagliati",
 };
 
+const char *const schema[] = {
+    "CREATE TABLE nozioli ("
+    " nome TEXT,"
+    " data TEXT,"
+    " sovragiusti REAL,"
+    " sovrasbagliati REAL,"
+    " nozioligiusti REAL,"
+    " noziolisbagliati REAL,"
+    " spaziotempogiusti REAL,"
+    " spaziotemposbagliati REAL,"
+    " chiave TEXT)",
+    "CREATE UNIQUE INDEX nome ON nozioli(chiave)",
+};
+
+const char *const dateFormat = "yyyy-MM-dd HH:mm:ss";
+
+// SQLite's primary result codes; extended codes carry them in their low byte.
+enum SqliteCode {
+    SqliteError = 1,
+    SqliteBusy = 5,
+    SqliteLocked = 6,
+    SqliteReadOnly = 8,
+    SqliteIoErr = 10,
+    SqliteCorrupt = 11,
+    SqliteFull = 13,
+    SqliteCantOpen = 14,
+    SqliteNotADb = 26,
+};
+
+enum class Context { Open, Read, Save, Create, Check };
+
+QString q(const char *text) { return QString::fromUtf8(text); }
+
+// Identity of the file at a path, to notice a file deleted or replaced while open.
+struct FileId
+{
+    bool valid = false;
+    quint64 device = 0;
+    quint64 inode = 0;
+    bool operator==(const FileId &o) const { return valid == o.valid && device == o.device && inode == o.inode; }
+};
+
+FileId fileId(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return {true, quint64(st.st_dev), quint64(st.st_ino)};
+#else
+    return {QFileInfo::exists(path), 0, 0};
+#endif
+}
+
+void syncFolder(const QString &folder)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+#else
+    Q_UNUSED(folder);
+#endif
+}
+
+// Read-only for the program: not writable for this user, or writable by nobody
+// at all (which also holds for a user who bypasses permissions).
+bool fileReadOnly(const QFileInfo &fi)
+{
+    // WriteUser is left out: it tells what this user may do, and that is isWritable().
+    constexpr QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    return !fi.isWritable() || !(fi.permissions() & anyWrite);
+}
+
+QString lead(Context c)
+{
+    switch (c) {
+    case Context::Open: return q("Impossibile aprire l'archivio dei risultati.");
+    case Context::Read: return q("Impossibile leggere l'archivio dei risultati.");
+    case Context::Save: return q("I risultati non sono stati archiviati.");
+    case Context::Create: return q("L'archivio dei risultati non è stato creato.");
+    case Context::Check: break;
+    }
+    return {};
+}
+
+enum class Subject { File, Folder };
+
+StoreError makeError(StoreError::Kind kind, Context ctx, const QString &path, const QString &detail = {},
+                     Subject subject = Subject::File)
+{
+    const QFileInfo fi(path);
+    const QString file = fi.fileName();
+    const QString folder = QDir::toNativeSeparators(fi.absolutePath());
+    QString reason;
+    switch (kind) {
+    case StoreError::None:
+        return {};
+    case StoreError::Missing:
+        reason = subject == Subject::Folder
+            ? q("La cartella «%2», dove va l'archivio dei risultati «%1», non esiste: controlla il nome "
+                "della cartella, poi riprova.")
+            : q("L'archivio dei risultati «%1» non si trova nella cartella «%2»: chiedi all'insegnante "
+                "di rimetterlo al suo posto, poi riprova.");
+        break;
+    case StoreError::Unreadable:
+        reason = q("L'archivio dei risultati «%1» nella cartella «%2» non si può leggere: chiedi "
+                   "all'insegnante di controllarne i permessi, poi riprova.");
+        break;
+    case StoreError::NotAnArchive:
+        reason = q("Il file «%1» nella cartella «%2» non è un archivio dei risultati (%3): chiedi "
+                   "all'insegnante di rimettere al suo posto una copia buona dell'archivio, poi riprova.");
+        break;
+    case StoreError::WrongLayout:
+        reason = q("Il file «%1» nella cartella «%2» è un database, ma %3: chiedi all'insegnante di "
+                   "rimettere al suo posto l'archivio giusto, poi riprova.");
+        break;
+    case StoreError::ReadOnly:
+        reason = subject == Subject::Folder
+            ? q("La cartella «%2» dell'archivio dei risultati «%1» è di sola lettura: chiedi "
+                "all'insegnante di renderla scrivibile, poi riprova.")
+            : q("L'archivio dei risultati «%1» nella cartella «%2» è di sola lettura: chiedi "
+                "all'insegnante di renderlo scrivibile, poi riprova.");
+        break;
+    case StoreError::Locked:
+        reason = q("L'archivio dei risultati «%1» nella cartella «%2» è occupato da un altro programma: "
+                   "aspetta qualche istante, poi riprova; se non basta, chiudi gli altri programmi che "
+                   "lo stanno usando.");
+        break;
+    case StoreError::DiskFull:
+        reason = q("Non c'è più spazio sul disco per l'archivio dei risultati «%1» nella cartella «%2»: "
+                   "chiedi all'insegnante di liberare spazio, poi riprova.");
+        break;
+    case StoreError::Exists:
+        reason = q("Il file «%1» esiste già nella cartella «%2» e non viene sostituito: spostalo o "
+                   "cancellalo prima, se vuoi davvero un archivio nuovo.");
+        break;
+    case StoreError::Other:
+        reason = q("Errore con l'archivio dei risultati «%1» nella cartella «%2» (%3): riprova; se "
+                   "l'errore si ripete, avvisa l'insegnante.");
+        break;
+    }
+    QString d = detail;
+    if (d.isEmpty())
+        d = kind == StoreError::NotAnArchive ? q("è rovinato o è un file di un altro tipo") : q("errore sconosciuto");
+    reason = reason.contains(QLatin1String("%3")) ? reason.arg(file, folder, d) : reason.arg(file, folder);
+    const QString head = lead(ctx);
+    return {kind, head.isEmpty() ? reason : head + u' ' + reason};
+}
+
+// Turns an engine failure into what the pupil or the teacher can act on.
+StoreError classify(const QSqlError &e, Context ctx, const QString &path)
+{
+    bool numeric = false;
+    const int code = e.nativeErrorCode().toInt(&numeric) & 0xff;
+    const QFileInfo fi(path);
+    const bool folderWritable = QFileInfo(fi.absolutePath()).isWritable();
+    const QString engine = e.databaseText().isEmpty() ? e.text() : e.databaseText();
+    switch (numeric ? code : 0) {
+    case SqliteBusy:
+    case SqliteLocked:
+        return makeError(StoreError::Locked, ctx, path);
+    case SqliteReadOnly:
+        return makeError(StoreError::ReadOnly, ctx, path, {},
+                         fi.exists() && !fileReadOnly(fi) && !folderWritable ? Subject::Folder : Subject::File);
+    case SqliteFull:
+        return makeError(StoreError::DiskFull, ctx, path);
+    case SqliteCantOpen:
+        if (ctx == Context::Create || (ctx == Context::Save && fi.exists()))
+            return folderWritable ? makeError(StoreError::Other, ctx, path, engine)
+                                  : makeError(StoreError::ReadOnly, ctx, path, {}, Subject::Folder);
+        return fi.exists() ? makeError(StoreError::Unreadable, ctx, path) : makeError(StoreError::Missing, ctx, path);
+    case SqliteNotADb:
+    case SqliteCorrupt:
+        return makeError(StoreError::NotAnArchive, ctx, path);
+    case SqliteIoErr:
+        if (!fi.exists())
+            return makeError(StoreError::Missing, ctx, path);
+        return makeError(StoreError::Other, ctx, path, q("errore di lettura o scrittura del disco o della rete"));
+    case SqliteError:
+        if (engine.contains(QLatin1String("no such table")) || engine.contains(QLatin1String("no such column")))
+            return makeError(StoreError::WrongLayout, ctx, path, q("la tabella «nozioli» non è come deve essere"));
+        break;
+    default:
+        break;
+    }
+    return makeError(StoreError::Other, ctx, path, engine.isEmpty() ? QString() : engine);
+}
+
+// One connection of Qt's SQLite driver, under a name of its own, removed with it.
+class Connection
+{
+public:
+    Connection() = default;
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+    ~Connection() { close(); }
+
+    // mode is SQLite's URI mode: "rw" never creates the file, "rwc" may, "ro" only reads.
+    bool open(const QString &path, const char *mode, int busyTimeout)
+    {
+        close();
+        if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE"))) {
+            error = QSqlError(q("il modulo SQLite di Qt non è installato"), QString(), QSqlError::ConnectionError);
+            return false;
+        }
+        static QAtomicInteger<quint32> counter;
+        m_name = QStringLiteral("nozioli-archivio-%1").arg(counter.fetchAndAddRelaxed(1));
+        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        // A URI, so that the mode holds: SQLite would otherwise create a missing file.
+        db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QLatin1String("?mode=")
+                           + QLatin1String(mode));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeout));
+        if (db.open())
+            return true;
+        error = db.lastError();
+        close();
+        return false;
+    }
+
+    bool isOpen() const { return !m_name.isEmpty(); }
+
+    // Every QSqlQuery on the connection must be gone before this runs.
+    void close()
+    {
+        if (m_name.isEmpty())
+            return;
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_name);
+        m_name.clear();
+    }
+
+    QSqlDatabase db;
+    QSqlError error;
+
+private:
+    QString m_name;
+};
+
+// What the file holds, against the layout the program needs.
+struct Layout
+{
+    bool failed = false;            // the file could not be read as a database
+    QSqlError error;
+    int version = 0;
+    bool rowsReadable = false;      // the table and all its fields are there
+    QStringList problems;
+};
+
+Layout inspect(QSqlDatabase &db)
+{
+    Layout l;
+    QSqlQuery query(db);
+    // The first read of the file: a file that is not an SQLite database fails here.
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
+        l.failed = true;
+        l.error = query.lastError();
+        return l;
+    }
+    l.version = query.value(0).toInt();
+
+    QSet<QString> columns;
+    if (!query.exec(QStringLiteral("PRAGMA table_info(nozioli)"))) {
+        l.failed = true;
+        l.error = query.lastError();
+        return l;
+    }
+    while (query.next())
+        columns.insert(query.value(1).toString().toLower());
+    if (columns.isEmpty()) {
+        l.problems << q("non ha la tabella «nozioli»");
+    } else {
+        QStringList needed{QStringLiteral("nome"), QStringLiteral("data"), QStringLiteral("chiave")};
+        for (const char *f : totalFields)
+            needed << QString::fromLatin1(f);
+        for (const QString &f : std::as_const(needed)) {
+            if (!columns.contains(f))
+                l.problems << q("la tabella «nozioli» non ha il campo «%1»").arg(f);
+        }
+        l.rowsReadable = l.problems.isEmpty();
+
+        bool found = false, unique = false, partial = false;
+        if (!query.exec(QStringLiteral("PRAGMA index_list(nozioli)"))) {
+            l.failed = true;
+            l.error = query.lastError();
+            return l;
+        }
+        while (query.next()) {
+            if (query.value(1).toString().compare(QLatin1String("nome"), Qt::CaseInsensitive) == 0) {
+                found = true;
+                unique = query.value(2).toInt() == 1;
+                partial = query.value(4).toInt() == 1;
+            }
+        }
+        if (!found) {
+            l.problems << q("non ha l'indice «nome»");
+        } else {
+            QStringList keys;
+            if (query.exec(QStringLiteral("PRAGMA index_info(nome)"))) {
+                while (query.next())
+                    keys << query.value(2).toString().toLower();
+            }
+            if (keys != QStringList{QStringLiteral("chiave")})
+                l.problems << q("l'indice «nome» non è sul solo campo «chiave»");
+            if (!unique || partial)
+                l.problems << q("l'indice «nome» non impedisce le righe doppie dello stesso nome");
+        }
+    }
+    if (l.version > ResultsStore::LayoutVersion)
+        l.problems << q("è stato fatto da una versione più recente del programma (struttura %1)").arg(l.version);
+    return l;
+}
+
+QDateTime parseDate(const QVariant &v)
+{
+    const QString s = v.toString();
+    QDateTime t = QDateTime::fromString(s, QLatin1String(dateFormat));
+    if (!t.isValid())
+        t = QDateTime::fromString(s, Qt::ISODate);
+    return t;
+}
+
+QString selectRecord()
+{
+    return QStringLiteral("SELECT nome, data, sovragiusti, sovrasbagliati, nozioligiusti, noziolisbagliati, "
+                          "spaziotempogiusti, spaziotemposbagliati FROM nozioli");
+}
+
+ResultRecord readRecord(const QSqlQuery &query)
+{
+    ResultRecord r;
+    r.nome = query.value(0).toString();
+    r.data = parseDate(query.value(1));
+    r.sovragiusti = query.value(2).toDouble();
+    r.sovrasbagliati = query.value(3).toDouble();
+    r.nozioligiusti = query.value(4).toDouble();
+    r.noziolisbagliati = query.value(5).toDouble();
+    r.spaziotempogiusti = query.value(6).toDouble();
+    r.spaziotemposbagliati = query.value(7).toDouble();
+    return r;
+}
+
+} // namespace
+
+struct ResultsStore::Private
+{
+    QString path;
+    Connection conn;
+    FileId id;                      // the file the connection opened
+    int busyTimeout = DefaultBusyTimeout;
+    qint64 pageLimit = 0;
+
+    bool connect(Context ctx, StoreError &err);
+    bool ready(Context ctx, StoreError &err);
+};
+
+// Opens the file at path and checks that it is an archive; nothing is created.
+bool ResultsStore::Private::connect(Context ctx, StoreError &err)
+{
+    conn.close();
+    err = {};
+    const QFileInfo fi(path);
+    if (!fi.exists()) {
+        err = makeError(StoreError::Missing, ctx, path);
+        return false;
+    }
+    if (fi.isDir()) {
+        err = makeError(StoreError::NotAnArchive, ctx, path, q("è una cartella"));
+        return false;
+    }
+    if (!fi.isReadable()) {
+        err = makeError(StoreError::Unreadable, ctx, path);
+        return false;
+    }
+    // SQLite takes an empty file for an empty database.
+    if (fi.size() == 0) {
+        err = makeError(StoreError::NotAnArchive, ctx, path, q("è vuoto"));
+        return false;
+    }
+    const FileId opened = fileId(path);
+    if (!conn.open(path, "rw", busyTimeout)) {
+        err = classify(conn.error, ctx, path);
+        return false;
+    }
+    QSqlError failure;
+    {
+        Layout l = inspect(conn.db);
+        if (l.failed) {
+            failure = l.error;
+        } else if (!l.problems.isEmpty()) {
+            err = makeError(StoreError::WrongLayout, ctx, path, l.problems.first());
+        } else {
+            QSqlQuery query(conn.db);
+            QStringList pragmas{QStringLiteral("PRAGMA journal_mode = DELETE"),
+                                QStringLiteral("PRAGMA synchronous = FULL")};
+            if (pageLimit > 0)
+                pragmas << QStringLiteral("PRAGMA max_page_count = %1").arg(pageLimit);
+            for (const QString &p : std::as_const(pragmas)) {
+                if (!query.exec(p)) {
+                    failure = query.lastError();
+                    break;
+                }
+            }
+        }
+    }
+    if (failure.isValid())
+        err = classify(failure, ctx, path);
+    if (err) {
+        conn.close();
+        return false;
+    }
+    id = opened;
+    return true;
+}
+
+// Makes sure the connection reaches the file now at the path, opening it again
+// when it was dropped, or when the file was replaced since it was opened.
+bool ResultsStore::Private::ready(Context ctx, StoreError &err)
+{
+    if (path.isEmpty())
+        path = QFileInfo(defaultFileName()).absoluteFilePath();
+    if (conn.isOpen()) {
+        const FileId now = fileId(path);
+        if (!now.valid) {
+            // Deleted (or moved away) while open: SQLite would go on writing into the lost file.
+            conn.close();
+            err = makeError(StoreError::Missing, ctx, path);
+            return false;
+        }
+        if (!(now == id))
+            conn.close();
+    }
+    if (!conn.isOpen() && !connect(ctx, err))
+        return false;
+    if (ctx == Context::Save) {
+        // SQLite keeps writing through a descriptor opened before the file was made read-only.
+        const QFileInfo fi(path);
+        if (fileReadOnly(fi)) {
+            conn.close();
+            err = makeError(StoreError::ReadOnly, ctx, path);
+            return false;
+        }
+    }
+    return true;
+}
+
 ResultsStore::ResultsStore() : d(new Private) {}
-ResultsStore::~ResultsStore() { delete d; }
-bool ResultsStore::open(const QString &) { return false; }
-void ResultsStore::close() {}
-bool ResultsStore::isOpen() const { return false; }
-QString ResultsStore::filePath() const { return {}; }
-std::optional<QStringList> ResultsStore::listNames() { return std::nullopt; }
-ResultsStore::Lookup ResultsStore::find(const QString &, ResultRecord *) { return Lookup::Failed; }
-bool ResultsStore::save(const QString &, const ArchiveTotals &, const QDateTime &) { return false; }
-bool ResultsStore::create(const QString &, StoreError *) { return false; }
-QString ResultsStore::foldName(const QString &name) { return name; }
+
+ResultsStore::~ResultsStore()
+{
+    delete d;
+}
+
+bool ResultsStore::open(const QString &path)
+{
+    d->conn.close();
+    d->path = QFileInfo(path).absoluteFilePath();
+    m_error = {};
+    return d->connect(Context::Open, m_error);
+}
+
+void ResultsStore::close()
+{
+    d->conn.close();
+}
+
+bool ResultsStore::isOpen() const
+{
+    return d->conn.isOpen();
+}
+
+QString ResultsStore::filePath() const
+{
+    return d->path;
+}
+
+void ResultsStore::setBusyTimeout(int ms)
+{
+    d->busyTimeout = qMax(0, ms);
+    if (d->conn.isOpen()) {
+        QSqlQuery query(d->conn.db);
+        query.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(d->busyTimeout));
+    }
+}
+
+int ResultsStore::busyTimeout() const
+{
+    return d->busyTimeout;
+}
+
+void ResultsStore::setPageLimitForTesting(qint64 pages)
+{
+    d->pageLimit = qMax<qint64>(0, pages);
+    d->conn.close();
+}
+
+std::optional<QStringList> ResultsStore::listNames()
+{
+    m_error = {};
+    if (!d->ready(Context::Read, m_error))
+        return std::nullopt;
+    QStringList names;
+    QSqlError failure;
+    {
+        QSqlQuery query(d->conn.db);
+        query.setForwardOnly(true);
+        if (query.exec(QStringLiteral("SELECT nome FROM nozioli ORDER BY rowid"))) {
+            while (query.next()) {
+                const QString name = query.value(0).toString();
+                if (!name.isEmpty())
+                    names << name;
+            }
+        }
+        if (query.lastError().isValid())
+            failure = query.lastError();
+    }
+    if (failure.isValid()) {
+        m_error = classify(failure, Context::Read, d->path);
+        d->conn.close();
+        return std::nullopt;
+    }
+    return names;
+}
+
+std::optional<QList<ResultRecord>> ResultsStore::records()
+{
+    m_error = {};
+    if (!d->ready(Context::Read, m_error))
+        return std::nullopt;
+    QList<ResultRecord> rows;
+    QSqlError failure;
+    {
+        QSqlQuery query(d->conn.db);
+        query.setForwardOnly(true);
+        if (query.exec(selectRecord() + QLatin1String(" ORDER BY rowid"))) {
+            while (query.next())
+                rows << readRecord(query);
+        }
+        if (query.lastError().isValid())
+            failure = query.lastError();
+    }
+    if (failure.isValid()) {
+        m_error = classify(failure, Context::Read, d->path);
+        d->conn.close();
+        return std::nullopt;
+    }
+    return rows;
+}
+
+ResultsStore::Lookup ResultsStore::find(const QString &name, ResultRecord *record)
+{
+    m_error = {};
+    if (!d->ready(Context::Read, m_error))
+        return Lookup::Failed;
+    Lookup result = Lookup::NotFound;
+    QSqlError failure;
+    {
+        QSqlQuery query(d->conn.db);
+        query.setForwardOnly(true);
+        query.prepare(selectRecord() + QLatin1String(" WHERE chiave = ?"));
+        query.addBindValue(foldName(name));
+        if (query.exec() && query.next()) {
+            result = Lookup::Found;
+            if (record)
+                *record = readRecord(query);
+        }
+        if (query.lastError().isValid())
+            failure = query.lastError();
+    }
+    if (failure.isValid()) {
+        m_error = classify(failure, Context::Read, d->path);
+        d->conn.close();
+        return Lookup::Failed;
+    }
+    return result;
+}
+
+bool ResultsStore::save(const QString &name, const ArchiveTotals &totals, const QDateTime &when)
+{
+    m_error = {};
+    if (name.isEmpty()) {
+        // A row without a name could never be listed again.
+        m_error = {StoreError::Other, q("I risultati non sono stati archiviati: manca il nome dell'alunno. "
+                                        "Scegli o scrivi il tuo nome, poi riprova.")};
+        return false;
+    }
+    if (!d->ready(Context::Save, m_error))
+        return false;
+
+    const QDateTime moment = when.isValid() ? when.toLocalTime() : QDateTime::currentDateTime();
+    const qint64 values[] = {
+        totals.spaziotempogiusti, totals.spaziotemposbagliati, totals.sovragiusti,
+        totals.sovrasbagliati, totals.nozioligiusti, totals.noziolisbagliati,
+    };
+    QString columns, marks, updates;
+    for (const char *f : totalFields) {
+        const QString field = QString::fromLatin1(f);
+        columns += QLatin1String(", ") + field;
+        marks += QLatin1String(", ?");
+        updates += field + QLatin1String(" = excluded.") + field + QLatin1String(", ");
+    }
+    // The row of the name, added when missing ("nome" as given, never changed
+    // afterwards), then the six totals in archiving order and the moment.
+    const QString upsert = QLatin1String("INSERT INTO nozioli (nome, chiave") + columns
+        + QLatin1String(", data) VALUES (?, ?") + marks + QLatin1String(", ?) ON CONFLICT(chiave) DO UPDATE SET ")
+        + updates + QLatin1String("data = excluded.data");
+
+    QSqlError failure;
+    bool saved = false;
+    {
+        QSqlQuery query(d->conn.db);
+        // A deferred BEGIN would fail at once when another writer gets in between.
+        if (query.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+            QSqlQuery write(d->conn.db);
+            write.prepare(upsert);
+            write.addBindValue(name);
+            write.addBindValue(foldName(name));
+            for (qint64 v : values)
+                write.addBindValue(double(v));
+            write.addBindValue(moment.toString(QLatin1String(dateFormat)));
+            if (!write.exec())
+                failure = write.lastError();
+            else if (write.numRowsAffected() != 1)
+                failure = QSqlError(q("la riga dell'alunno non è stata scritta"), QString(),
+                                    QSqlError::StatementError);
+            write.finish();
+            if (!failure.isValid()) {
+                if (query.exec(QStringLiteral("COMMIT")))
+                    saved = true;
+                else
+                    failure = query.lastError();
+            }
+            if (!saved) {
+                QSqlQuery rollback(d->conn.db);
+                rollback.exec(QStringLiteral("ROLLBACK"));
+            }
+        } else {
+            failure = query.lastError();
+        }
+    }
+    if (!saved) {
+        m_error = classify(failure, Context::Save, d->path);
+        d->conn.close();        // the next try starts from a fresh connection
+        return false;
+    }
+    return true;
+}
+
+bool ResultsStore::create(const QString &path, StoreError *error)
+{
+    StoreError err;
+    const QFileInfo target(QFileInfo(path).absoluteFilePath());
+    const QString targetPath = target.absoluteFilePath();
+    const QFileInfo folder(target.absolutePath());
+    auto done = [&](bool ok) {
+        if (error)
+            *error = err;
+        return ok;
+    };
+    if (target.exists() || target.isSymLink()) {
+        err = makeError(StoreError::Exists, Context::Create, targetPath);
+        return done(false);
+    }
+    if (!folder.isDir()) {
+        err = makeError(StoreError::Missing, Context::Create, targetPath, {}, Subject::Folder);
+        return done(false);
+    }
+    if (!folder.isWritable()) {
+        err = makeError(StoreError::ReadOnly, Context::Create, targetPath, {}, Subject::Folder);
+        return done(false);
+    }
+
+    // Built under a hidden name in the same folder, then moved into place
+    // without replacing anything: a half-made archive never shows.
+    QString temp;
+    do {
+        temp = QDir(folder.absoluteFilePath()).absoluteFilePath(QStringLiteral(".%1.%2.tmp")
+                                           .arg(target.fileName())
+                                           .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0')));
+    } while (QFileInfo::exists(temp));
+
+    QSqlError failure;
+    {
+        Connection c;
+        if (c.open(temp, "rwc", DefaultBusyTimeout)) {
+            QSqlQuery query(c.db);
+            QStringList steps{QStringLiteral("PRAGMA journal_mode = DELETE"), QStringLiteral("PRAGMA synchronous = FULL"),
+                              QStringLiteral("BEGIN IMMEDIATE")};
+            for (const char *s : schema)
+                steps << QString::fromLatin1(s);
+            steps << QStringLiteral("PRAGMA user_version = %1").arg(LayoutVersion) << QStringLiteral("COMMIT");
+            for (const QString &s : std::as_const(steps)) {
+                if (!query.exec(s)) {
+                    failure = query.lastError();
+                    break;
+                }
+            }
+        } else {
+            failure = c.error;
+        }
+    }
+    if (failure.isValid()) {
+        err = classify(failure, Context::Create, targetPath);
+        QFile::remove(temp);
+        QFile::remove(temp + QLatin1String("-journal"));
+        return done(false);
+    }
+    QFile moved(temp);
+    if (!moved.rename(targetPath)) {
+        QFile::remove(temp);
+        err = QFileInfo::exists(targetPath)
+            ? makeError(StoreError::Exists, Context::Create, targetPath)
+            : makeError(StoreError::Other, Context::Create, targetPath, moved.errorString());
+        return done(false);
+    }
+    syncFolder(folder.absoluteFilePath());
+    return done(true);
+}
+
+QStringList ResultsStore::verify(const QString &path)
+{
+    const QString file = QFileInfo(path).absoluteFilePath();
+    const QFileInfo fi(file);
+    if (!fi.exists())
+        return {makeError(StoreError::Missing, Context::Check, file).message};
+    if (fi.isDir())
+        return {makeError(StoreError::NotAnArchive, Context::Check, file, q("è una cartella")).message};
+    if (!fi.isReadable())
+        return {makeError(StoreError::Unreadable, Context::Check, file).message};
+    if (fi.size() == 0)
+        return {makeError(StoreError::NotAnArchive, Context::Check, file, q("è vuoto")).message};
+
+    QStringList problems;
+    QSqlError failure;
+    {
+        Connection c;
+        if (!c.open(file, "ro", DefaultBusyTimeout))
+            return {classify(c.error, Context::Check, file).message};
+        const Layout l = inspect(c.db);
+        if (l.failed) {
+            failure = l.error;
+        } else {
+            if (l.version == 0)
+                problems << q("non registra la versione della sua struttura (PRAGMA user_version è 0)");
+            problems += l.problems;
+
+            QSqlQuery query(c.db);
+            query.setForwardOnly(true);
+            if (query.exec(QStringLiteral("PRAGMA integrity_check(20)"))) {
+                QStringList faults;
+                while (query.next())
+                    faults << query.value(0).toString();
+                if (faults != QStringList{QStringLiteral("ok")}) {
+                    for (const QString &f : std::as_const(faults))
+                        problems << q("danno nel file: %1").arg(f);
+                }
+            } else {
+                failure = query.lastError();
+            }
+
+            if (!failure.isValid() && l.rowsReadable) {
+                int rows = 0, noName = 0, badKey = 0, badTotal = 0, badDate = 0;
+                QHash<QString, int> perKey;
+                QStringList keyOrder;
+                QHash<QString, QString> firstName;
+                if (query.exec(QStringLiteral("SELECT nome, chiave, data, sovragiusti, sovrasbagliati, nozioligiusti, "
+                                              "noziolisbagliati, spaziotempogiusti, spaziotemposbagliati "
+                                              "FROM nozioli ORDER BY rowid"))) {
+                    while (query.next()) {
+                        ++rows;
+                        const QString name = query.value(0).toString();
+                        const QVariant key = query.value(1);
+                        if (name.isEmpty())
+                            ++noName;
+                        const QString folded = foldName(name);
+                        if (key.isNull() || key.toString() != folded)
+                            ++badKey;
+                        if (!name.isEmpty()) {
+                            if (!perKey.contains(folded)) {
+                                keyOrder << folded;
+                                firstName.insert(folded, name);
+                            }
+                            ++perKey[folded];
+                        }
+                        if (!parseDate(query.value(2)).isValid())
+                            ++badDate;
+                        for (int i = 3; i <= 8; ++i) {
+                            const QVariant v = query.value(i);
+                            bool ok = false;
+                            const double n = v.toDouble(&ok);
+                            if (v.isNull() || !ok || n < 0 || std::floor(n) != n) {
+                                ++badTotal;
+                                break;
+                            }
+                        }
+                    }
+                }
+                if (query.lastError().isValid()) {
+                    failure = query.lastError();
+                } else {
+                    for (const QString &k : std::as_const(keyOrder)) {
+                        if (perKey.value(k) > 1)
+                            problems << q("il nome «%1» compare in %2 righe").arg(firstName.value(k)).arg(perKey.value(k));
+                    }
+                    if (noName)
+                        problems << q("righe senza nome: %1 su %2").arg(noName).arg(rows);
+                    if (badKey)
+                        problems << q("righe con il campo «chiave» mancante o diverso dal nome: %1 su %2").arg(badKey).arg(rows);
+                    if (badTotal)
+                        problems << q("righe con totali mancanti o non interi da 0 in su: %1 su %2").arg(badTotal).arg(rows);
+                    if (badDate)
+                        problems << q("righe con il campo «data» mancante o non nella forma AAAA-MM-GG hh:mm:ss: %1 su %2")
+                                        .arg(badDate).arg(rows);
+                }
+            }
+        }
+    }
+    if (failure.isValid())
+        problems << classify(failure, Context::Check, file).message;
+    return problems;
+}
+
+QString ResultsStore::foldName(const QString &name)
+{
+    // Qt's toCaseFolded() applies the simple folding only ("ß" stays "ß"). The
+    // letters whose full folding is longer are those whose upper case is longer
+    // ("ß" → "SS", "ﬁ" → "FI"), plus "ẞ"; the decomposition first takes care of
+    // the others ("İ" → "I" + U+0307).
+    const QString decomposed = name.normalized(QString::NormalizationForm_D);
+    QString folded;
+    folded.reserve(decomposed.size());
+    const QList<uint> points = decomposed.toUcs4();
+    for (const uint cp : points) {
+        if (cp < 0x80) {
+            folded += QChar(char16_t(cp >= 'A' && cp <= 'Z' ? cp + ('a' - 'A') : cp));
+            continue;
+        }
+        const char32_t c = char32_t(cp);
+        const QString one = QString::fromUcs4(&c, 1);
+        const QString upper = one.toUpper();
+        if (cp == 0x1E9E)
+            folded += QLatin1String("ss");
+        else if (upper.toUcs4().size() > 1)
+            folded += upper.toLower().toCaseFolded();
+        else
+            folded += one.toCaseFolded();
+    }
+    return folded.normalized(QString::NormalizationForm_C);
+}

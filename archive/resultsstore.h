@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -35,7 +36,18 @@ struct ArchiveTotals
 // the pupil or the teacher: what failed, which file in which folder, what to try.
 struct StoreError
 {
-    enum Kind { None, Missing, Unreadable, NotAnArchive, WrongLayout, ReadOnly, Locked, DiskFull, Other };
+    enum Kind {
+        None,
+        Missing,        // the file (or its folder) is not there
+        Unreadable,     // the file cannot be read
+        NotAnArchive,   // garbage, a damaged file or another database format
+        WrongLayout,    // an SQLite file without the table "nozioli" and its index "nome"
+        ReadOnly,       // the file or its folder cannot be written
+        Locked,         // another program kept the archive busy past the busy timeout
+        DiskFull,
+        Exists,         // create(): a file is already there
+        Other
+    };
     Kind kind = None;
     QString message;
     explicit operator bool() const { return kind != None; }
@@ -44,11 +56,17 @@ struct StoreError
 // The results archive "nozioli.mdb": an SQLite file holding the table
 // "nozioli", one row per pupil. Names are compared ignoring case (full Unicode
 // case folding), listed in the order the rows were added.
+//
+// Every operation checks first that the file it opened is still the one at its
+// path; when the file was deleted, replaced or an operation failed, the
+// connection is dropped and the next operation opens the file again, so that a
+// retry succeeds once the cause is gone.
 class ResultsStore
 {
 public:
     static QString defaultFileName() { return QStringLiteral("nozioli.mdb"); }
     static constexpr int LayoutVersion = 1;
+    static constexpr int DefaultBusyTimeout = 10000;    // ms spent waiting for another writer
 
     ResultsStore();
     ~ResultsStore();
@@ -58,6 +76,7 @@ public:
     // Opens an existing archive; creates nothing. Fails when the file is
     // missing, unreadable, not an archive, or lacks the table or its index.
     bool open(const QString &path = defaultFileName());
+    // Drops the connection. A later operation opens the same file again.
     void close();
     bool isOpen() const;
     QString filePath() const;       // absolute path of the open (or last tried) file
@@ -65,6 +84,9 @@ public:
 
     // Every non-empty name, in the order the rows were added. nullopt on failure.
     std::optional<QStringList> listNames();
+
+    // Every row, empty names included, in the order the rows were added.
+    std::optional<QList<ResultRecord>> records();
 
     enum class Lookup { Found, NotFound, Failed };
     // Finds the row whose name matches, ignoring case.
@@ -74,10 +96,23 @@ public:
     // when missing, in one immediate transaction. False (and lastError) on failure.
     bool save(const QString &name, const ArchiveTotals &totals, const QDateTime &when);
 
+    // How long an operation waits for another program's lock (milliseconds).
+    void setBusyTimeout(int ms);
+    int busyTimeout() const;
+    // Caps the file at the given number of pages on every connection (0: no cap),
+    // so that tests can stand in for a full disk.
+    void setPageLimitForTesting(qint64 pages);
+
     // Creates a new, empty archive; refuses to overwrite an existing file.
+    // The file appears whole or not at all.
     static bool create(const QString &path, StoreError *error);
 
-    // NFC, then Unicode full case folding: the key names are compared by.
+    // Checks an archive without changing it: layout, version, integrity,
+    // duplicate names, rows without a name or key. Returns the problems found,
+    // in Italian; an empty list means the archive is sound.
+    static QStringList verify(const QString &path);
+
+    // NFD, full Unicode case folding, NFC: the key names are compared by.
     static QString foldName(const QString &name);
 
 private:

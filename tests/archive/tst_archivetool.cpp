@@ -1,0 +1,220 @@
+// The command-line tool nozioli-archivio, run as a separate process.
+#include "archivefixture.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QByteArray out;
+    QString err;
+};
+
+Run tool(const QStringList &args, const QString &workDir = {})
+{
+    QProcess p;
+    if (!workDir.isEmpty())
+        p.setWorkingDirectory(workDir);
+    p.start(QStringLiteral(ARCHIVE_TOOL), args);
+    Run r;
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
+        return r;
+    r.exitCode = p.exitCode();
+    r.out = p.readAllStandardOutput();
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+// RFC 4180: records end in CRLF; quoted fields may hold commas, quotes and line ends.
+QList<QStringList> parseCsv(const QString &text, bool *wellFormed)
+{
+    QList<QStringList> records;
+    QStringList record;
+    QString field;
+    bool quoted = false;
+    *wellFormed = true;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (quoted) {
+            if (c == u'"' && i + 1 < text.size() && text.at(i + 1) == u'"') {
+                field += u'"';
+                ++i;
+            } else if (c == u'"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == u'"' && field.isEmpty()) {
+            quoted = true;
+        } else if (c == u',') {
+            record << field;
+            field.clear();
+        } else if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n') {
+            record << field;
+            records << record;
+            record.clear();
+            field.clear();
+            ++i;
+        } else if (c == u'\r' || c == u'\n' || c == u'"') {
+            *wellFormed = false;    // bare line ends and quotes belong inside quoted fields
+            field += c;
+        } else {
+            field += c;
+        }
+    }
+    if (!field.isEmpty() || !record.isEmpty() || quoted)
+        *wellFormed = false;        // the last record must end in CRLF
+    return records;
+}
+
+} // namespace
+
+class TstArchiveTool : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+    QString path;
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void init()
+    {
+        // Any warning (a connection still in use, a malformed message) is a fault.
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+        dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir->isValid());
+        path = dir->filePath(QStringLiteral("nozioli.mdb"));
+    }
+
+    void creaMakesAnArchiveAndNeverReplacesOne()
+    {
+        Run r = tool({QStringLiteral("crea"), dir->path()});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QVERIFY(ResultsStore::verify(path).isEmpty());
+        ResultsStore store;
+        QVERIFY(store.open(path));
+        QVERIFY(store.save(QStringLiteral("Rossi"), totals(0), QDateTime::currentDateTime()));
+        store.close();
+        const QByteArray bytes = readBytes(path);
+
+        r = tool({QStringLiteral("crea"), dir->path()});
+        QVERIFY2(r.exitCode != 0, "an existing archive is never replaced");
+        QVERIFY2(r.err.contains(QString::fromUtf8("esiste già")), qPrintable(r.err));
+        QCOMPARE(readBytes(path), bytes);
+
+        QTemporaryDir other;
+        r = tool({QStringLiteral("crea")}, other.path());
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(QFile::exists(other.filePath(QStringLiteral("nozioli.mdb"))), "the current folder by default");
+    }
+
+    void esportaWritesCsvThatStaysText()
+    {
+        QVERIFY(ResultsStore::create(path, nullptr));
+        const QStringList names{QStringLiteral("Rossi, \"Mario\""), QStringLiteral("=1+1"),
+                                QString::fromUtf8("Niccolò\nsecondo rigo"), QStringLiteral("@SOMMA(A1)"),
+                                QStringLiteral("-2"), QStringLiteral("Bianchi")};
+        const QDateTime when(QDate(2024, 3, 1), QTime(8, 30, 0));
+        {
+            ResultsStore store;
+            QVERIFY(store.open(path));
+            for (qsizetype i = 0; i < names.size(); ++i)
+                QVERIFY(store.save(names.at(i), totals(i * 10), when));
+        }
+        const QString csvPath = dir->filePath(QStringLiteral("classe.csv"));
+        const Run r = tool({QStringLiteral("esporta"), path, QStringLiteral("-o"), csvPath});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        bool wellFormed = false;
+        const QByteArray bytes = readBytes(csvPath);
+        const QList<QStringList> rows = parseCsv(QString::fromUtf8(bytes), &wellFormed);
+        QVERIFY2(wellFormed, bytes.constData());
+        QCOMPARE(rows.size(), names.size() + 1);
+        QCOMPARE(rows.first().join(u','), QStringLiteral("nome,data,sovragiusti,sovrasbagliati,nozioligiusti,"
+                                                         "noziolisbagliati,spaziotempogiusti,spaziotemposbagliati"));
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            const QStringList row = rows.at(i + 1);
+            const QString name = names.at(i);
+            const bool formula = name.startsWith(u'=') || name.startsWith(u'@') || name.startsWith(u'-');
+            QCOMPARE(row.value(0), formula ? u'\'' + name : name);
+            QCOMPARE(row.value(1), QStringLiteral("2024-03-01 08:30:00"));
+            QCOMPARE(row.mid(2), (QStringList{QString::number(i * 10 + 1), QString::number(i * 10 + 2),
+                                              QString::number(i * 10 + 3), QString::number(i * 10 + 4),
+                                              QString::number(i * 10 + 5), QString::number(i * 10 + 6)}));
+        }
+
+        // Standard output and the default archive of the current folder.
+        const Run toStdout = tool({QStringLiteral("esporta")}, dir->path());
+        QCOMPARE(toStdout.exitCode, 0);
+        QCOMPARE(toStdout.out, bytes);
+
+        const Run self = tool({QStringLiteral("esporta"), path, QStringLiteral("-o"), path});
+        QVERIFY2(self.exitCode != 0 && ResultsStore::verify(path).isEmpty(), "the archive is never written over");
+    }
+
+    void esportaReportsAMissingArchive()
+    {
+        const Run r = tool({QStringLiteral("esporta"), path});
+        QVERIFY(r.exitCode != 0);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY2(r.err.contains(QStringLiteral("non si trova")), qPrintable(r.err));
+    }
+
+    void verifica_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<bool>("sound");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("good archive") << QString() << true << QStringLiteral("in ordine");
+        QTest::newRow("index dropped") << QStringLiteral("DROP INDEX nome") << false << QString::fromUtf8("«nome»");
+        QTest::newRow("garbage") << QStringLiteral("garbage") << false << QStringLiteral("non è un archivio");
+    }
+
+    void verifica()
+    {
+        QFETCH(QString, damage);
+        QFETCH(bool, sound);
+        QFETCH(QString, expected);
+        QVERIFY(ResultsStore::create(path, nullptr));
+        if (damage == u"garbage")
+            QVERIFY(replaceFile(path, garbage()));
+        else if (!damage.isEmpty())
+            QVERIFY(RawDb(path).exec(damage));
+        const Run r = tool({QStringLiteral("verifica"), path});
+        QCOMPARE(r.exitCode == 0, sound);
+        QVERIFY2(r.err.contains(expected), qPrintable(r.err));
+    }
+
+    void usage_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("help") << QStringList{QStringLiteral("--help")} << 0;
+        QTest::newRow("no command") << QStringList() << 2;
+        QTest::newRow("unknown command") << QStringList{QStringLiteral("cancella")} << 2;
+        QTest::newRow("unknown option") << QStringList{QStringLiteral("crea"), QStringLiteral("--forza")} << 2;
+        QTest::newRow("output without esporta")
+            << QStringList{QStringLiteral("crea"), QStringLiteral("-o"), QStringLiteral("x.csv")} << 2;
+    }
+
+    void usage()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        const Run r = tool(args, dir->path());
+        QCOMPARE(r.exitCode, exitCode);
+        QVERIFY2(exitCode == 0 ? QString::fromUtf8(r.out).contains(QStringLiteral("esporta")) : !r.err.isEmpty(),
+                 "help on standard output, mistakes explained on standard error");
+        QVERIFY2(!QFile::exists(path), "a wrong command creates nothing");
+    }
+};
+
+QTEST_GUILESS_MAIN(TstArchiveTool)
+#include "tst_archivetool.moc"
