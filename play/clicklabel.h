@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QLabel>
+
+class QPainter;
+class QRectF;
+
+// Marks that tell a right or a wrong answer by shape as well as by colour.
+enum class AnswerMark { None, Right, Wrong };
+
+// Draws a tick (Right) or a cross (Wrong) centred in box, in colour.
+void drawAnswerMark(QPainter &painter, const QRectF &box, AnswerMark mark, const QColor &colour);
+
+// A label used as a button. It takes keyboard focus (Tab), shows a focus it
+// got from the keyboard with a frame, and is activated by a click, by Space or by Enter, all of
+// which emit activated(). It emits hovered() while the pointer enters or
+// moves over it. Its accessible name is its caption; an answered label
+// carries a mark (drawn beside the text, never part of it) and says
+// "giusto" or "sbagliato" in its accessible description.
+class ClickLabel : public QLabel
+{
+    Q_OBJECT
+
+public:
+    explicit ClickLabel(QWidget *parent = nullptr);
+    explicit ClickLabel(const QString &caption, QWidget *parent = nullptr);
+
+    // Sets the text and the accessible name together. Does nothing when the
+    // caption is already this text.
+    void setCaption(const QString &caption);
+    QString caption() const { return text(); }
+
+    void setMark(AnswerMark mark);
+    AnswerMark mark() const { return m_mark; }
+
+    // Keeps room beside the text for the mark, so that the text does not
+    // move or wrap differently once the label is answered.
+    void setMarkRoom(bool room);
+    bool hasMarkRoom() const { return m_markRoom; }
+
+    // Room taken by the mark, in pixels, for the current font.
+    int markExtent() const;
+
+signals:
+    void activated();
+    void hovered();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void enterEvent(QEnterEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+
+private:
+    void init();
+    void updateMargins();
+
+    AnswerMark m_mark = AnswerMark::None;
+    bool m_markRoom = false;
+    bool m_pressed = false;
+    bool m_focusFromMouse = false;
+};
