@@ -18,36 +18,13 @@ case "$mode" in
     *) echo "uso: $0 run|test" >&2; exit 2 ;;
 esac
 
-packages=(
-    cmake g++ make
-    qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-qpa-plugins libgl-dev
-    fonts-liberation fonts-dejavu-core
-)
-
-install_missing() {
-    local missing=()
-    for p in "$@"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    local sudo=()
-    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
-    echo "Installo: ${missing[*]}"
-    "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-}
-
-install_missing "${packages[@]}"
+. "$root/scripts/common.sh"
+install_missing "${build_packages[@]}"
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release --log-level=WARNING >/dev/null
 fi
 cmake --build "$build" --parallel "$(nproc)" -- --quiet
-
-if [ "$mode" = test ]; then
-    export QT_QPA_PLATFORM=offscreen
-    exec ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)"
-fi
 
 # Working folder: the program reads aiuto.rtf and nozioli.mdb from its current folder.
 mkdir -p "$workdir"
@@ -55,5 +32,11 @@ cp -u "$root/resources/aiuto.rtf" "$workdir/aiuto.rtf"
 if [ ! -e "$workdir/nozioli.mdb" ]; then
     "$build/tools/archivio/nozioli-archivio" crea "$workdir"
 fi
+
+if [ "$mode" = test ]; then
+    export QT_QPA_PLATFORM=offscreen
+    exec ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)"
+fi
+
 cd "$workdir"
 exec "$build/app/nozioli"
