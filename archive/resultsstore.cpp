@@ -207,7 +207,7 @@ StoreError classify(const QSqlError &e, Context ctx, const QString &path)
     case SqliteCorrupt:
         return makeError(StoreError::NotAnArchive, ctx, path);
     case SqliteIoErr:
-        if (!fi.exists())
+        if (ctx != Context::Create && !fi.exists())
             return makeError(StoreError::Missing, ctx, path);
         return makeError(StoreError::Other, ctx, path, q("errore di lettura o scrittura del disco o della rete"));
     case SqliteError:

@@ -1,0 +1,251 @@
+// A small load on a shared archive: several processes archive at once while
+// another reads; nothing may be lost, doubled or fail. Then the check itself
+// is shown damaged archives, each of which it must catch.
+#include "loadplan.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using Summary = QHash<QString, double>;
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QString output;
+    Summary summary;
+};
+
+Run runTool(const QStringList &args)
+{
+    Run r;
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStringLiteral(LOAD_TOOL), args);
+    if (!p.waitForFinished(600000)) {
+        p.kill();
+        p.waitForFinished();
+        r.output = QStringLiteral("did not finish");
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.output = QString::fromUtf8(p.readAll());
+    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("^summary: (.*)$"),
+                                                         QRegularExpression::MultilineOption).match(r.output);
+    if (m.hasMatch()) {
+        const QStringList pairs = m.captured(1).split(u' ', Qt::SkipEmptyParts);
+        for (const QString &pair : pairs)
+            r.summary.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1).toDouble());
+    }
+    return r;
+}
+
+bool execAll(const QString &path, const QStringList &statements, QString *error)
+{
+    const QString name = QStringLiteral("tamper");
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        ok = db.open();
+        QSqlQuery q(db);
+        for (const QString &s : statements) {
+            if (!ok)
+                break;
+            ok = q.exec(s);
+            if (!ok)
+                *error = s + QStringLiteral(": ") + q.lastError().text();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+constexpr int Processes = 4;
+constexpr int Pupils = 30;
+
+} // namespace
+
+class TstLoad : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QVERIFY(m_dir.isValid());
+    }
+
+    // Every spelling of a shared pupil must reach the same row, or the run
+    // would not put several processes on one row at all.
+    void spellingsShareOneRow()
+    {
+        const QStringList pool = loadplan::sharedPupils();
+        for (const QString &name : pool) {
+            const QString key = ResultsStore::foldName(name);
+            QSet<QString> texts;
+            for (int v = 0; v < loadplan::SpellingCount; ++v) {
+                const QString s = loadplan::spelling(name, v);
+                texts.insert(s);
+                QVERIFY2(ResultsStore::foldName(s) == key, qPrintable(s + QStringLiteral(" folds apart from ") + name));
+            }
+            QVERIFY2(texts.size() >= 3, qPrintable(name + QStringLiteral(": too few distinct spellings")));
+        }
+        // Each process reaches every kind of row: its own, its own again, shared.
+        QSet<QString> keys;
+        int shared = 0;
+        for (int s = 0; s < Pupils; ++s) {
+            const loadplan::Step step = loadplan::step(0, s, Pupils);
+            shared += step.shared;
+            if (!step.shared)
+                keys.insert(ResultsStore::foldName(step.name));
+        }
+        QVERIFY2(shared >= Pupils / 4, "a fair part of the archivings goes to shared pupils");
+        QVERIFY2(keys.size() < Pupils - shared, "some of a process's own pupils are archived twice");
+    }
+
+    void originOfRejects_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<double>("delta");
+        QTest::newRow("whole row") << -1 << 0.0;
+        QTest::newRow("sequence of another archiving") << 1 << 1.0;
+        QTest::newRow("one total of another archiving") << 3 << 7.0;
+        QTest::newRow("last total changed") << 5 << 1.0;
+        QTest::newRow("fractional total") << 4 << 0.5;
+    }
+
+    // A row read back tells which archiving wrote it, and a row that mixes
+    // two archivings is refused.
+    void originOfRejects()
+    {
+        QFETCH(int, field);
+        QFETCH(double, delta);
+        const QString key = ResultsStore::foldName(QStringLiteral("Rossi Mario"));
+        const ArchiveTotals t = loadplan::totalsFor(5, 41, key);
+        ResultRecord row;
+        double *fields[] = {&row.sovragiusti, &row.sovrasbagliati, &row.nozioligiusti,
+                            &row.noziolisbagliati, &row.spaziotempogiusti, &row.spaziotemposbagliati};
+        const qint64 values[] = {t.sovragiusti, t.sovrasbagliati, t.nozioligiusti,
+                                 t.noziolisbagliati, t.spaziotempogiusti, t.spaziotemposbagliati};
+        for (int i = 0; i < 6; ++i)
+            *fields[i] = double(values[i]);
+        if (field < 0) {
+            const auto origin = loadplan::originOf(row, key);
+            QVERIFY(origin);
+            QCOMPARE(origin->process, 5);
+            QCOMPARE(origin->seq, 41);
+            QVERIFY2(!loadplan::originOf(row, ResultsStore::foldName(QStringLiteral("Bianchi Anna"))),
+                     "the totals belong to one name only");
+            return;
+        }
+        *fields[field] += delta;
+        QVERIFY2(!loadplan::originOf(row, key), "a changed total no longer matches any archiving");
+    }
+
+    void smallLoadHolds()
+    {
+        // A long busy timeout: a slow, busy machine must not turn waiting into a failure.
+        const Run r = runTool({QStringLiteral("--processes"), QString::number(Processes), QStringLiteral("--pupils"),
+                               QString::number(Pupils), QStringLiteral("--readers"), QStringLiteral("1"),
+                               QStringLiteral("--busy-timeout"), QStringLiteral("30000"), QStringLiteral("--folder"),
+                               archiveFolder(), QStringLiteral("--work"), logFolder()});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.output));
+        const Summary &s = r.summary;
+        QCOMPARE(s.value(QStringLiteral("attempted")), double(Processes * Pupils));
+        QCOMPARE(s.value(QStringLiteral("landed")), double(Processes * Pupils));
+        QCOMPARE(s.value(QStringLiteral("expected")), double(loadplan::plannedRows(Processes, Pupils)));
+        QCOMPARE(s.value(QStringLiteral("found")), s.value(QStringLiteral("expected")));
+        for (const char *zero : {"lost", "duplicates", "wrong", "errors", "reader_errors", "unexpected"})
+            QVERIFY2(s.value(QString::fromLatin1(zero), -1) == 0,
+                     qPrintable(QString::fromLatin1(zero) + u'\n' + r.output));
+        QVERIFY2(s.value(QStringLiteral("reader_ops")) >= 2, "the reader listed and looked up names");
+        QVERIFY(ResultsStore::verify(archiveFolder() + QStringLiteral("/nozioli.mdb")).isEmpty());
+        m_ran = true;
+    }
+
+    void checkCatchesDamage_data()
+    {
+        QTest::addColumn<QStringList>("statements");
+        QTest::addColumn<QString>("figure");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("detail");      // what the report must say
+
+        const QString lastRow = QStringLiteral("(SELECT max(rowid) FROM nozioli)");
+        QTest::newRow("row lost") << QStringList{QStringLiteral("DELETE FROM nozioli WHERE rowid = ") + lastRow}
+                                  << QStringLiteral("lost") << 1.0 << QStringLiteral("Result: FAIL");
+        QTest::newRow("row doubled under another key")
+            << QStringList{QStringLiteral("INSERT INTO nozioli (nome, data, sovragiusti, sovrasbagliati, nozioligiusti, "
+                                          "noziolisbagliati, spaziotempogiusti, spaziotemposbagliati, chiave) "
+                                          "SELECT upper(nome), data, sovragiusti, sovrasbagliati, nozioligiusti, "
+                                          "noziolisbagliati, spaziotempogiusti, spaziotemposbagliati, chiave || '*' "
+                                          "FROM nozioli WHERE rowid = 1")}
+            << QStringLiteral("duplicates") << 1.0 << QStringLiteral("more than one row for");
+        QTest::newRow("totals of two archivings mixed")
+            << QStringList{QStringLiteral("UPDATE nozioli SET noziolisbagliati = noziolisbagliati + 1 WHERE rowid = 1")}
+            << QStringLiteral("wrong") << 1.0 << QStringLiteral("torn 1,");
+        QTest::newRow("row of a name never archived")
+            << QStringList{QStringLiteral("INSERT INTO nozioli (nome, data, sovragiusti, sovrasbagliati, nozioligiusti, "
+                                          "noziolisbagliati, spaziotempogiusti, spaziotemposbagliati, chiave) "
+                                          "VALUES ('Nessuno Mai', '2024-01-01 10:00:00', 1, 1, 1, 1, 1, 1, 'nessuno mai')")}
+            << QStringLiteral("unexpected") << 1.0 << QStringLiteral("Result: FAIL");
+
+        // Process 0 archives its first own pupil at its first archiving and
+        // again later: the earlier totals back in the row are a lost update.
+        const QString name = loadplan::step(0, 0, Pupils).name;
+        const QString key = ResultsStore::foldName(name);
+        const ArchiveTotals t = loadplan::totalsFor(0, 0, key);
+        QTest::newRow("overwritten by older totals")
+            << QStringList{QStringLiteral("UPDATE nozioli SET sovragiusti = %1, sovrasbagliati = %2, nozioligiusti = %3, "
+                                          "noziolisbagliati = %4, spaziotempogiusti = %5, spaziotemposbagliati = %6 "
+                                          "WHERE chiave = '%7'")
+                               .arg(t.sovragiusti).arg(t.sovrasbagliati).arg(t.nozioligiusti).arg(t.noziolisbagliati)
+                               .arg(t.spaziotempogiusti).arg(t.spaziotemposbagliati)
+                               .arg(QString(key).replace(u'\'', QStringLiteral("''")))}
+            << QStringLiteral("wrong") << 1.0 << QStringLiteral("stale 1,");
+    }
+
+    // The check finds each kind of damage in an archive that a run left whole.
+    void checkCatchesDamage()
+    {
+        QFETCH(QStringList, statements);
+        QFETCH(QString, figure);
+        QFETCH(double, value);
+        QFETCH(QString, detail);
+        if (!m_ran)
+            QSKIP("needs the archive of smallLoadHolds");
+
+        const QString folder = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-'));
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QFile::copy(archiveFolder() + QStringLiteral("/nozioli.mdb"), folder + QStringLiteral("/nozioli.mdb")));
+        QString error;
+        QVERIFY2(execAll(folder + QStringLiteral("/nozioli.mdb"), statements, &error), qPrintable(error));
+
+        const Run r = runTool({QStringLiteral("--check-only"), QStringLiteral("--folder"), folder,
+                               QStringLiteral("--work"), logFolder()});
+        QVERIFY2(r.exitCode == 1, qPrintable(r.output));
+        QVERIFY2(r.summary.value(figure, -1) == value, qPrintable(figure + u'\n' + r.output));
+        QVERIFY2(r.output.contains(detail), qPrintable(detail + u'\n' + r.output));
+    }
+
+private:
+    QString archiveFolder() const { return m_dir.filePath(QStringLiteral("archive")); }
+    QString logFolder() const { return m_dir.filePath(QStringLiteral("logs")); }
+
+    QTemporaryDir m_dir;
+    bool m_ran = false;
+};
+
+QTEST_GUILESS_MAIN(TstLoad)
+#include "tst_load.moc"
