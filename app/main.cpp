@@ -1,21 +1,24 @@
-#include "fnozioli.h"
+#include "dialogs.h"
+#include "module1.h"
 
 #include <QApplication>
-#include <QScreen>
 #include <QStyleFactory>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // No display name: Qt would append it to every window title. Dialogs
+    // without a title of their own show the application's name instead.
     QApplication::setApplicationName(QStringLiteral("Nozioli"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Nozioli"));
     // Fusion paints the background colours given to check boxes and buttons.
     if (QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion")))
         QApplication::setStyle(fusion);
 
-    FNozioli window;
-    QObject::connect(&window, &FNozioli::esciRequested, &app, &QApplication::quit);
-    window.placeOnScreen(window.screen());
-    window.showFullScreen();
+    QtDialogs dialogs;
+    Module1 program(dialogs);
+    // Queued, so that an end decided before the event loop runs still ends it.
+    QObject::connect(&program, &Module1::finished, &app, &QCoreApplication::exit, Qt::QueuedConnection);
+    if (!program.start())
+        return Module1::ExitArchiveUnavailable;
     return app.exec();
 }

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// The program's modal dialogs. They carry no title of their own, so the
+// application's name ("Nozioli") shows in their title bar. Tests put a fake
+// in their place, which records the messages and answers from a queue.
+class Dialogs
+{
+public:
+    virtual ~Dialogs() = default;
+
+    // A message with an OK button only; returns when it is dismissed.
+    virtual void message(QWidget *parent, const QString &text) = 0;
+    // A failure of the archive: also OK only, marked as a warning.
+    virtual void failure(QWidget *parent, const QString &text) = 0;
+    // One line of text with OK and Cancel; Cancel gives back empty text.
+    virtual QString askText(QWidget *parent, const QString &prompt) = 0;
+};
+
+// The platform's message box and text-input dialog.
+class QtDialogs : public Dialogs
+{
+public:
+    void message(QWidget *parent, const QString &text) override;
+    void failure(QWidget *parent, const QString &text) override;
+    QString askText(QWidget *parent, const QString &prompt) override;
+};

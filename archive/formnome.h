@@ -1,0 +1,80 @@
+#pragma once
+
+#include "twiplayout.h"
+
+#include <QPixmap>
+#include <QSize>
+#include <QString>
+#include <QWidget>
+
+class Module1;
+class QLabel;
+class QListView;
+class QPushButton;
+class QScreen;
+class QStringListModel;
+
+// Tidies a name typed by the pupil: when, once leading and trailing spaces
+// are removed, a space remains inside, the trimmed name with every run of
+// spaces made one; otherwise the name exactly as typed. Only the space
+// character counts.
+QString tidyTypedName(const QString &typed);
+
+// The pupil identification window: lists the archived names and lets the
+// pupil pick one and confirm it, or type a name, and then goes on to the
+// main window; or ends the program.
+class FormNOME : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // The client area, in twips.
+    static constexpr QSize ClientTwips {11880, 8580};
+    static constexpr QSize PictureSize {645, 506};     // the background picture, pixels at scale 1
+
+    // Runs the load: places the window at the top left corner of the screen,
+    // hides CmdOK, opens the archive and lists its names.
+    explicit FormNOME(Module1 &module, QWidget *parent = nullptr);
+    ~FormNOME() override;
+
+    // Whether the load opened the archive and read its names.
+    bool loaded() const { return m_loaded; }
+
+    // Scales the window for the screen and puts it at the top left corner of
+    // the screen's available area.
+    void placeOnScreen(QScreen *screen);
+    const TwipMapping &mapping() const { return m_mapping; }
+
+    // The prompt of the name dialog: three lines, each break a line feed
+    // followed by a carriage return.
+    static QString namePrompt();
+
+signals:
+    // A name has been chosen; the main window is to be shown.
+    void nameChosen();
+    // "Esco", or the window system's close control.
+    void escoRequested();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildControls();
+    bool load();
+    void listSelectionChanged();
+    void confirm();
+    void askName();
+
+    Module1 &m_module;
+    TwipLayout m_layout;
+    TwipMapping m_mapping;
+    QPixmap m_picture;
+    QPixmap m_scaledPicture;
+    bool m_loaded = false;
+
+    QLabel *m_labNome = nullptr;                 // LabNOME
+    QListView *m_list = nullptr;                 // List1
+    QStringListModel *m_names = nullptr;
+    QPushButton *m_ok = nullptr;                 // CmdOK
+};

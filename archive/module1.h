@@ -1,0 +1,83 @@
+#pragma once
+
+#include "resultsstore.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class Dialogs;
+class FNozioli;
+class FormNOME;
+class Risultati;
+
+// The program-wide state and the three windows. Owned by main(); the
+// windows read the state through it. Windows are created once and then only
+// shown and hidden: FormNOME at start, the main window on its first showing,
+// Risultati on its first use.
+//
+// The program ends through finished(), which main() turns into the end of
+// the event loop; before it, the archive is closed and every window hidden.
+class Module1 : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Exit status when the archive cannot be opened at start.
+    static constexpr int ExitArchiveUnavailable = 1;
+
+    explicit Module1(Dialogs &dialogs, QObject *parent = nullptr);
+    ~Module1() override;
+
+    // Creates FormNOME, whose load opens "nozioli.mdb" in the current folder
+    // and lists the archived names, and shows it. When the archive cannot be
+    // opened, says why and how to create one, ends the program with
+    // ExitArchiveUnavailable and returns false.
+    bool start();
+
+    // The pupil's own name, under which archiving always writes.
+    const QString &pupilName() const { return m_pupilName; }
+    void setPupilName(const QString &name) { m_pupilName = name; }
+    ResultsStore &resultsDb() { return m_resultsDb; }
+    Dialogs &dialogs() const { return m_dialogs; }
+
+    FormNOME *formNome() const { return m_formNome.get(); }
+    FNozioli *fnozioli() const { return m_fnozioli.get(); }
+    Risultati *risultati() const { return m_risultati; }
+
+    // Shows the main window, creating (and so loading) it on the first showing.
+    void showFnozioli();
+    // Shows the pupil window again, over the main window.
+    void showFormNome();
+
+    // "Archivio dei risultati": archives, then shows the pupil's results
+    // (or the pupil window when no name is set). A failed archiving is
+    // reported and nothing else happens.
+    void archivioDeiRisultati();
+    // "Esci" (and "Esco" of the other windows): archives, then ends the
+    // program. A failed archiving is reported and the program stays, every
+    // total intact, so that it can be retried.
+    // Returns whether the program ended.
+    bool esci();
+    // Closes the archive, hides every window and emits finished(exitCode).
+    void endProgram(int exitCode);
+    bool hasEnded() const { return m_ended; }
+
+    // What the pupil or the teacher is told when the archive cannot be
+    // opened at start: the store's reason and, when the file is missing,
+    // how to create an archive.
+    static QString startFailureMessage(const StoreError &error, const QString &filePath);
+
+signals:
+    void finished(int exitCode);
+
+private:
+    Dialogs &m_dialogs;
+    QString m_pupilName;
+    ResultsStore m_resultsDb;
+    std::unique_ptr<FormNOME> m_formNome;
+    std::unique_ptr<FNozioli> m_fnozioli;
+    Risultati *m_risultati = nullptr;       // a window of its own, owned by the main window
+    bool m_ended = false;
+};

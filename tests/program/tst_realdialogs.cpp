@@ -1,0 +1,96 @@
+// The platform's dialogs as the program shows them, answered as the pupil
+// would: the name dialog (no title of its own, the prompt, "Annulla") and a
+// message box.
+#include "dialogs.h"
+#include "fnozioli.h"
+#include "formnome.h"
+#include "module1.h"
+#include "risultati.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+namespace {
+
+// Runs answer on the next modal dialog, once it is shown.
+void whenModalShows(const std::function<void(QWidget *)> &answer)
+{
+    QTimer::singleShot(0, qApp, [answer] {
+        if (QWidget *modal = QApplication::activeModalWidget())
+            answer(modal);
+        else
+            whenModalShows(answer);
+    });
+}
+
+} // namespace
+
+class TstRealDialogs : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void nameDialogAndMessageBox()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QCoreApplication::setApplicationName(QStringLiteral("Nozioli"));
+        const QString startFolder = QDir::currentPath();
+        QTemporaryDir dir;
+        StoreError error;
+        QVERIFY(QDir::setCurrent(dir.path()) && ResultsStore::create(ResultsStore::defaultFileName(), &error));
+        QtDialogs dialogs;
+        Module1 program(dialogs);
+        QVERIFY(program.start());
+        QWidget *cmdNome = program.formNome()->findChild<QWidget *>(QStringLiteral("cmdNOME"));
+
+        QString title = QStringLiteral("unset"), prompt, message;
+        QPushButton *cancel = nullptr;
+        whenModalShows([&](QWidget *modal) {
+            title = modal->windowTitle();
+            prompt = qobject_cast<QInputDialog *>(modal)->labelText();
+            for (QPushButton *b : modal->findChildren<QPushButton *>()) {
+                if (b->text() == u"Annulla")
+                    cancel = b;
+            }
+            cancel ? cancel->click() : qobject_cast<QDialog *>(modal)->reject();
+        });
+        QTest::mouseClick(cmdNome, Qt::LeftButton);
+        QVERIFY2(title.isEmpty(), "the dialog shows the application's title");
+        QCOMPARE(prompt, QString(FormNOME::namePrompt()).remove(u'\r'));   // drawn as three lines
+        QVERIFY2(cancel, "the prompt names the 'Annulla' button");
+        QCOMPARE(program.pupilName(), QStringLiteral("Anonimo"));
+
+        whenModalShows([](QWidget *modal) {
+            QTest::keyClicks(modal->findChild<QLineEdit *>(), QStringLiteral("  Rossi   Mario "));
+            qobject_cast<QDialog *>(modal)->accept();
+        });
+        QTest::mouseClick(cmdNome, Qt::LeftButton);
+        QCOMPARE(program.pupilName(), QStringLiteral("Rossi Mario"));
+
+        // Nothing archived yet: the results window says so in a message box.
+        whenModalShows([&](QWidget *modal) {
+            auto *box = qobject_cast<QMessageBox *>(modal);
+            title = box->windowTitle();
+            message = box->text();
+            box->button(QMessageBox::Ok)->click();
+        });
+        QTest::mouseClick(program.fnozioli()->findChild<QWidget *>(QStringLiteral("Labarchivio")), Qt::LeftButton);
+        QCOMPARE(message, QStringLiteral("Nome non trovato"));
+        QVERIFY2(title.isEmpty(), "the message box shows the application's title");
+        QVERIFY(program.risultati()->isVisible());
+        QDir::setCurrent(startFolder);
+    }
+};
+
+QTEST_MAIN(TstRealDialogs)
+#include "tst_realdialogs.moc"
