@@ -3,7 +3,7 @@
 #
 #   scripts/screenshots.sh [build-dir]
 #
-# Needs Xvfb (xvfb), xauth, import (imagemagick) and xdotool. The program runs
+# Installs Xvfb, xauth, ImageMagick and xdotool when missing. The program runs
 # in a temporary working folder holding a copy of resources/aiuto.rtf and an
 # archive that the program itself has filled with a few pupils' results; the
 # pictures are written to docs/screenshots/, named after the window, the
@@ -18,9 +18,8 @@ archivio="$build/tools/archivio/nozioli-archivio"
 sizes=(1280x1024 1920x1080)
 pupils=("Rossi Giulia" "Bianchi Luca" "Esposito Anna")
 
-for tool in Xvfb import xdotool; do
-    command -v "$tool" >/dev/null || { echo "manca $tool" >&2; exit 1; }
-done
+. "$root/scripts/common.sh"
+install_missing xvfb xauth imagemagick xdotool
 cmake --build "$build" --target nozioli nozioli-archivio >/dev/null
 mkdir -p "$out"
 
@@ -109,7 +108,7 @@ wait_window() {
 shot() {
     local file="$out/$1-$size-$2.png"
     sleep 0.5
-    import -window "${3:-root}" "$file"
+    /usr/bin/import -window "${3:-root}" "$file"
     echo "  $file"
 }
 
