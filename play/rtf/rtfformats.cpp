@@ -8,6 +8,16 @@
 
 namespace rtf::detail {
 
+namespace {
+
+// Qt draws a superscript or subscript at two thirds of the whole size in
+// points, rounded to whole points, and refuses a size below one point: below
+// 1.5 points the format could not be laid out as written. Nobody reads such
+// text anyway.
+constexpr qreal MinPointSize = 1.5;
+
+} // namespace
+
 Formats::Formats(qreal scale)
     : m_scale(scale > 0 && scale < 100 ? scale : 1.0)
 {
@@ -29,7 +39,7 @@ QTextCharFormat Formats::charFormat(const CharState &c) const
         f.setFontFamilies(QStringList{font->name});
         f.setFontStyleHint(font->hint);
     }
-    f.setFontPointSize(std::clamp(c.halfPoints, 2, 1600) / 2.0 * m_scale);
+    f.setFontPointSize(std::max(std::clamp(c.halfPoints, 2, 1600) / 2.0 * m_scale, MinPointSize));
     f.setFontWeight(c.bold ? QFont::Bold : QFont::Normal);
     f.setFontItalic(c.italic);
     f.setFontUnderline(c.underline);

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -30,7 +31,7 @@ QByteArray pict(const QByteArray &words, const QByteArray &data)
 }
 
 enum class Check { Bold, NotBold, Italic, NotItalic, Underline, NotUnderline, Strike, NotStrike,
-                   Super, Sub, Points, Colour, NoColour, Background, Family };
+                   Super, Sub, Points, Colour, NoColour, Background, Family, LaysOut };
 
 } // namespace
 
@@ -242,6 +243,8 @@ void TestRtfReader::characterFormat_data()
     row("fs is in half points", R"rtf({\rtf1 \fs36 G})rtf", "G", Check::Points, 18.0);
     row("without fs 12 points", R"rtf({\rtf1 T})rtf", "T", Check::Points, 12.0);
     row("fs0 falls back to 12 points", R"rtf({\rtf1 \fs0 T})rtf", "T", Check::Points, 12.0);
+    row("tiny superscript has a size Qt can lay out", R"rtf({\rtf1\fs1 a{\super 2}})rtf", "2", Check::LaysOut);
+    row("tiny subscript has a size Qt can lay out", R"rtf({\rtf1\fs2 H{\sub 2}O})rtf", "2", Check::LaysOut);
     row("cf takes the colour table", "{\\rtf1" + colours + "\\cf2 V}", "V", Check::Colour, QColor(0, 128, 0));
     row("cf0 is the automatic colour", "{\\rtf1" + colours + "\\cf1 r\\cf0 A}", "A", Check::NoColour);
     row("cf beyond the table ignored", "{\\rtf1" + colours + "\\cf99 X}", "X", Check::NoColour);
@@ -295,6 +298,11 @@ void TestRtfReader::characterFormat()
         break;
     case Check::Background: QCOMPARE(f.background().color(), value.value<QColor>()); break;
     case Check::Family: QCOMPARE(f.fontFamilies().toStringList(), QStringList{value.toString()}); break;
+    case Check::LaysOut:
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("^QFont")));
+        document->setTextWidth(400);
+        QVERIFY2(document->size().height() > 0, "the text takes room once laid out");
+        break;
     }
 }
 
