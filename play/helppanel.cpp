@@ -93,7 +93,9 @@ bool load(QTextDocument &document, const QString &path, const TwipMapping &mappi
     base.setPointSizeF(DefaultPoints);
     document.setDefaultFont(base);
     QString error;
-    if (!rtf::loadRtfFile(path, document, &error)) {
+    // A file cut short before its text, or holding none, would leave a blank
+    // panel that tells the pupil nothing.
+    if (!rtf::loadRtfFile(path, document, &error) || document.toPlainText().trimmed().isEmpty()) {
         showMessage(document, mapping);
         return false;
     }

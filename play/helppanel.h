@@ -19,7 +19,8 @@ void scaleDocument(QTextDocument &document, const TwipMapping &mapping);
 
 // Fills document from the help file at path, with its sizes and indents
 // scaled like the window. When the file is missing, unreadable, too large
-// or not a rich-text file, the document shows missingMessage() instead.
+// or not a rich-text file, or has no text to show (cut short before its
+// text), the document shows missingMessage() instead.
 // Returns whether the file was shown.
 bool load(QTextDocument &document, const QString &path, const TwipMapping &mapping);
 

@@ -4,11 +4,7 @@
 // archive that must not lose the pupil's answers.
 #include "clicklabel.h"
 #include "colours.h"
-#include "dialogs.h"
-#include "fnozioli.h"
-#include "formnome.h"
-#include "module1.h"
-#include "risultati.h"
+#include "programharness.h"
 
 #include <QAbstractItemView>
 #include <QCloseEvent>
@@ -32,77 +28,9 @@ namespace {
 const QString rossi = QStringLiteral("Rossi Mario");
 const QString bianchi = QStringLiteral("Bianchi Anna");
 
-// Records every message; answers the name dialog from a queue, Cancel when empty.
-struct FakeDialogs : Dialogs
-{
-    QStringList messages, failures, prompts, answers;
-    void message(QWidget *, const QString &text) override { messages << text; }
-    void failure(QWidget *, const QString &text) override { failures << text; }
-    QString askText(QWidget *, const QString &prompt) override
-    {
-        prompts << prompt;
-        return answers.isEmpty() ? QString() : answers.takeFirst();
-    }
-};
-
 ArchiveTotals totals(qint64 sovra, qint64 sovraWrong, qint64 nozioli, qint64 nozioliWrong, qint64 st, qint64 stWrong)
 {
     return ArchiveTotals {sovra, sovraWrong, nozioli, nozioliWrong, st, stWrong};
-}
-
-QWidget *child(const QWidget *window, const char *name)
-{
-    return window ? window->findChild<QWidget *>(QString::fromUtf8(name)) : nullptr;
-}
-
-template <typename T>
-T *child(const QWidget *window, const char *name)
-{
-    return qobject_cast<T *>(child(window, name));
-}
-
-void click(QWidget *widget)
-{
-    QTest::mouseClick(widget, Qt::LeftButton);
-}
-
-// A check box reacts to clicks on its indicator and its text only.
-void clickBox(QWidget *box)
-{
-    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
-}
-
-void closeFromWindowSystem(QWidget *window)
-{
-    QCloseEvent event;
-    QSpontaneKeyEvent::setSpontaneous(&event);
-    QCoreApplication::instance()->notify(window, &event);   // sendEvent() would clear the flag
-}
-
-// Grid5 row by row, cells joined by "|".
-QStringList gridRows(const QWidget *risultati)
-{
-    auto *grid = child<QTableWidget>(risultati, "Grid5");
-    QStringList rows;
-    for (int r = 0; r < grid->rowCount(); ++r) {
-        QStringList cells;
-        for (int c = 0; c < grid->columnCount(); ++c)
-            cells << grid->item(r, c)->text();
-        rows << cells.join(u'|');
-    }
-    return rows;
-}
-
-QStringList expectedGrid(const ResultRecord &r)
-{
-    const auto row = [&](const char *heading, double right, double wrong) {
-        return QStringList {QString::fromUtf8(heading), QString::number(right, 'f', 0),
-                            QString::number(right + wrong, 'f', 0), r.data.toString(Risultati::dateFormat())}
-            .join(u'|');
-    };
-    return {QStringLiteral("Attività|Giusti|Su|Quando"),
-            row("Durata-Tempo-Luogo", r.spaziotempogiusti, r.spaziotemposbagliati),
-            row("Sovranozioli", r.sovragiusti, r.sovrasbagliati), row("Nozioli", r.nozioligiusti, r.noziolisbagliati)};
 }
 
 } // namespace

@@ -1,0 +1,230 @@
+// Helpers shared by the tests of the whole program: a fake for the dialogs,
+// widgets found by object name, clicks as the pupil makes them, and the
+// program started around an archive in a temporary folder.
+#pragma once
+
+#include "dialogs.h"
+#include "fnozioli.h"
+#include "formnome.h"
+#include "module1.h"
+#include "resultsstore.h"
+#include "risultati.h"
+#include "scoresheet.h"
+
+#include <QAbstractItemView>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QSignalSpy>
+#include <QSpontaneKeyEvent>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <optional>
+
+// Records every message; answers the name dialog from a queue, Cancel when empty.
+struct FakeDialogs : Dialogs
+{
+    QStringList messages, failures, prompts, answers;
+    void message(QWidget *, const QString &text) override { messages << text; }
+    void failure(QWidget *, const QString &text) override { failures << text; }
+    QString askText(QWidget *, const QString &prompt) override
+    {
+        prompts << prompt;
+        return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
+};
+
+inline QWidget *child(const QWidget *window, const char *name)
+{
+    return window ? window->findChild<QWidget *>(QString::fromUtf8(name)) : nullptr;
+}
+
+template <typename T>
+T *child(const QWidget *window, const char *name)
+{
+    return qobject_cast<T *>(child(window, name));
+}
+
+inline void click(QWidget *widget)
+{
+    QTest::mouseClick(widget, Qt::LeftButton);
+}
+
+// A check box reacts to clicks on its indicator and its text only.
+inline void clickBox(QWidget *box)
+{
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
+}
+
+inline void closeFromWindowSystem(QWidget *window)
+{
+    QCloseEvent event;
+    QSpontaneKeyEvent::setSpontaneous(&event);
+    QCoreApplication::instance()->notify(window, &event);   // sendEvent() would clear the flag
+}
+
+// Grid5 row by row, cells joined by "|".
+inline QStringList gridRows(const QWidget *risultati)
+{
+    auto *grid = child<QTableWidget>(risultati, "Grid5");
+    QStringList rows;
+    for (int r = 0; r < grid->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < grid->columnCount(); ++c)
+            cells << grid->item(r, c)->text();
+        rows << cells.join(u'|');
+    }
+    return rows;
+}
+
+inline QStringList expectedGrid(const ResultRecord &r)
+{
+    const auto row = [&](const char *heading, double right, double wrong) {
+        return QStringList {QString::fromUtf8(heading), QString::number(right, 'f', 0),
+                            QString::number(right + wrong, 'f', 0), r.data.toString(Risultati::dateFormat())}
+            .join(u'|');
+    };
+    return {QStringLiteral("Attività|Giusti|Su|Quando"),
+            row("Durata-Tempo-Luogo", r.spaziotempogiusti, r.spaziotemposbagliati),
+            row("Sovranozioli", r.sovragiusti, r.sovrasbagliati), row("Nozioli", r.nozioligiusti, r.noziolisbagliati)};
+}
+
+// The program around "nozioli.mdb" in a temporary folder, which is the
+// current folder while it runs.
+class ProgramRun
+{
+public:
+    ProgramRun()
+        : m_startFolder(QDir::currentPath())
+    {
+        m_ok = m_dir.isValid() && QDir::setCurrent(m_dir.path());
+    }
+    ~ProgramRun()
+    {
+        QFile::setPermissions(archivePath(), QFile::ReadOwner | QFile::WriteOwner);
+        stop();
+        QDir::setCurrent(m_startFolder);
+    }
+    ProgramRun(const ProgramRun &) = delete;
+    ProgramRun &operator=(const ProgramRun &) = delete;
+
+    bool ready() const { return m_ok; }
+    QString folder() const { return m_dir.path(); }
+    QString archivePath() const { return m_dir.filePath(ResultsStore::defaultFileName()); }
+
+    bool createArchive()
+    {
+        StoreError error;
+        return ResultsStore::create(archivePath(), &error);
+    }
+
+    // A new program on the archive in the folder, as the next lesson starts it.
+    bool start()
+    {
+        stop();
+        program = std::make_unique<Module1>(dialogs);
+        finished = std::make_unique<QSignalSpy>(program.get(), &Module1::finished);
+        return program->start();
+    }
+
+    void stop()
+    {
+        finished.reset();
+        program.reset();
+    }
+
+    FormNOME *form() const { return program ? program->formNome() : nullptr; }
+    FNozioli *main() const { return program ? program->fnozioli() : nullptr; }
+    Risultati *results() const { return program ? program->risultati() : nullptr; }
+
+    std::optional<ResultRecord> row(const QString &name) const
+    {
+        ResultsStore store;
+        ResultRecord record;
+        if (!store.open(archivePath()) || store.find(name, &record) != ResultsStore::Lookup::Found)
+            return std::nullopt;
+        return record;
+    }
+
+    QList<ResultRecord> records() const
+    {
+        ResultsStore store;
+        return store.open(archivePath()) ? store.records().value_or(QList<ResultRecord>()) : QList<ResultRecord>();
+    }
+
+    void typeName(const QString &answer)
+    {
+        dialogs.answers << answer;
+        click(child(form(), "cmdNOME"));
+    }
+
+    void clickListEntry(int row)
+    {
+        auto *list = child<QListView>(form(), "List1");
+        // Near the left edge: the entry of a very long name reaches far past the view.
+        const QRect entry = list->visualRect(list->model()->index(row, 0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(entry.left() + 4, entry.center().y()));
+    }
+
+    // Exercise 7: "spazio" right, "rapporto tra ambiente e avvenimento" right,
+    // "economia" wrong, "  Implicito" under "Periodo" right.
+    void answerExerciseSeven()
+    {
+        auto *combo = child<QComboBox>(main(), "Combo1");
+        combo->showPopup();
+        combo->view()->setCurrentIndex(combo->model()->index(6, 0));
+        QTest::keyClick(combo->view(), Qt::Key_Return);
+        click(child(main(), "labspazio"));
+        click(child(main(), "Label3_2"));
+        click(child(main(), "labeconomia"));
+        clickBox(child(main(), "Check2"));
+    }
+
+    // The captions of the ten counters of the main window.
+    QStringList counters() const
+    {
+        QStringList captions;
+        for (int c = 0; c < ScoreSheet::CounterCount; ++c) {
+            const QString name = ScoreSheet::labelName(ScoreSheet::Counter(c));
+            captions << child<QLabel>(main(), name.toLatin1().constData())->text();
+        }
+        return captions;
+    }
+
+    // Whether the row holds the six running totals the main window shows.
+    bool rowHoldsTotals(const ResultRecord &r) const
+    {
+        const ScoreSheet &s = main()->scoreSheet();
+        const auto same = [&](double stored, ScoreSheet::Counter c) { return stored == double(s.value(c)); };
+        return same(r.sovragiusti, ScoreSheet::sovragiusti) && same(r.sovrasbagliati, ScoreSheet::sovrasbagliati)
+            && same(r.nozioligiusti, ScoreSheet::nozioligiusti) && same(r.noziolisbagliati, ScoreSheet::noziolisbagliati)
+            && same(r.spaziotempogiusti, ScoreSheet::spaziotempogiusti)
+            && same(r.spaziotemposbagliati, ScoreSheet::spaziotemposbagliati);
+    }
+
+    void archivio() { click(child(main(), "Labarchivio")); }
+    void esci() { click(child(main(), "Labesci")); }
+
+    void lookUp(const QString &surname, const QString &firstName)
+    {
+        child<QLineEdit>(results(), "Text2")->setText(surname);
+        child<QLineEdit>(results(), "Text1")->setText(firstName);
+        click(child(results(), "LabCERCA"));
+    }
+
+    FakeDialogs dialogs;
+    std::unique_ptr<Module1> program;
+    std::unique_ptr<QSignalSpy> finished;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_startFolder;
+    bool m_ok = false;
+};

@@ -1,0 +1,312 @@
+// Faults while the program runs, on the real windows and a real archive file:
+// the archive deleted, read-only, damaged, of another kind, locked or out of
+// room, and a help document that is missing or hostile. Each ends with a
+// message that names what failed, keeps every total of the lesson, and a
+// retry works once the cause is gone.
+#include "colours.h"
+#include "helppanel.h"
+#include "programharness.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QTextBrowser>
+
+namespace {
+
+const QString rossi = QStringLiteral("Rossi Mario");
+
+QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// New content under a new file, as a copy or a restore would put it.
+bool replaceFile(const QString &path, const QByteArray &bytes)
+{
+    QFile::remove(path);
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// New content written over the same file, under the open connection.
+bool overwriteFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+QByteArray garbage()
+{
+    QByteArray b;
+    for (int i = 0; i < 8192; ++i)
+        b.append(char((i * 37 + 11) % 251));
+    return b;
+}
+
+// A desktop database of the Jet engine: its header, padded to 8 KB.
+QByteArray jetDatabase()
+{
+    QByteArray b("\x00\x01\x00\x00Standard Jet DB\x00", 20);
+    b.append(8192 - b.size(), '\0');
+    return b;
+}
+
+// Another program's connection, holding the archive in an exclusive transaction.
+class LockHolder
+{
+public:
+    explicit LockHolder(const QString &path)
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name());
+        db.setDatabaseName(path);
+        m_locked = db.open() && QSqlQuery(db).exec(QStringLiteral("BEGIN EXCLUSIVE"));
+    }
+    ~LockHolder()
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::database(name(), false);
+            if (db.isOpen())
+                QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(name());
+    }
+    LockHolder(const LockHolder &) = delete;
+    LockHolder &operator=(const LockHolder &) = delete;
+    bool locked() const { return m_locked; }
+
+private:
+    static QString name() { return QStringLiteral("another-program"); }
+    bool m_locked = false;
+};
+
+// Everything of the main window the pupil can see of the exercise: captions,
+// colours, enabled and hidden states, check marks, the chosen exercise.
+QStringList exerciseState(const FNozioli *window)
+{
+    QStringList state;
+    const auto flags = [](const QWidget *w) {
+        return QStringLiteral(" %1%2").arg(w->isEnabled() ? u'e' : u'-').arg(w->isHidden() ? u'h' : u'-');
+    };
+    for (const QLabel *l : window->findChildren<QLabel *>())
+        state << l->objectName() + u'=' + l->text() + u' ' + colours::background(l).name() + flags(l);
+    for (const QCheckBox *b : window->findChildren<QCheckBox *>())
+        state << b->objectName() + (b->isChecked() ? QStringLiteral(" x ") : QStringLiteral(" o "))
+                + colours::background(b).name() + flags(b);
+    for (const QGroupBox *g : window->findChildren<QGroupBox *>())
+        state << g->objectName() + flags(g);
+    state << QStringLiteral("Combo1=") + child<QComboBox>(window, "Combo1")->currentText()
+          << QStringLiteral("esercizio %1").arg(window->model().currentExercise());
+    return state;
+}
+
+const char *const helpHeading = "Aiuto: come si fanno gli esercizi";
+
+QByteArray helpDocument()
+{
+    return readBytes(QStringLiteral(NOZIOLI_HELP_DOCUMENT));
+}
+
+} // namespace
+
+class TstFaults : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum Fault { Deleted, MadeReadOnly, ReplacedByGarbage, GarbageWrittenOver, ReplacedByJetDatabase,
+                 LockedByAnotherProgram, DiskFull };
+    Q_ENUM(Fault)
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QCoreApplication::setApplicationName(QStringLiteral("Nozioli"));
+        QVERIFY2(helpDocument().contains(helpHeading), "the help document of the program is at hand");
+    }
+
+    void init()
+    {
+        // A connection of the archive left in use, or dropped under a query, is a fault.
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("QSql")));
+    }
+
+    void archiveFaults_data()
+    {
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<bool>("viaArchivio");
+        QTest::addColumn<QString>("reason");
+        const struct
+        {
+            Fault fault;
+            const char *name;
+            const char *reason;
+        } faults[] = {
+            {Deleted, "file deleted", "non si trova nella cartella"},
+            {MadeReadOnly, "file made read-only", "è di sola lettura"},
+            {ReplacedByGarbage, "replaced by garbage", "non è un archivio dei risultati"},
+            {GarbageWrittenOver, "garbage written over it", "non è un archivio dei risultati"},
+            {ReplacedByJetDatabase, "replaced by a Jet database", "non è un archivio dei risultati"},
+            {LockedByAnotherProgram, "locked past the busy timeout", "è occupato da un altro programma"},
+            {DiskFull, "disk full", "Non c'è più spazio sul disco"},
+        };
+        for (const auto &f : faults) {
+            QTest::addRow("%s, Archivio dei risultati", f.name) << f.fault << true << QString::fromUtf8(f.reason);
+            QTest::addRow("%s, Esci", f.name) << f.fault << false << QString::fromUtf8(f.reason);
+        }
+    }
+
+    void archiveFaults()
+    {
+        QFETCH(Fault, fault);
+        QFETCH(bool, viaArchivio);
+        QFETCH(QString, reason);
+        ProgramRun run;
+        QVERIFY(run.ready() && run.createArchive() && run.start());
+        // A row this long needs pages the archive does not have yet.
+        const QString pupil = fault == DiskFull ? QStringLiteral("Verdi Anna ").repeated(800).trimmed() : rossi;
+        run.typeName(pupil);
+        QVERIFY2(run.main() && run.main()->isVisible(), "the typed name opens the main window");
+        run.answerExerciseSeven();
+        const QString path = run.archivePath();
+        const QByteArray good = readBytes(path);
+        ResultsStore &db = run.program->resultsDb();
+
+        std::optional<LockHolder> lock;
+        switch (fault) {
+        case Deleted: QVERIFY(QFile::remove(path)); break;
+        case MadeReadOnly: QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther)); break;
+        case ReplacedByGarbage: QVERIFY(replaceFile(path, garbage())); break;
+        case GarbageWrittenOver: QVERIFY(overwriteFile(path, garbage())); break;
+        case ReplacedByJetDatabase: QVERIFY(replaceFile(path, jetDatabase())); break;
+        case LockedByAnotherProgram:
+            lock.emplace(path);
+            QVERIFY2(lock->locked(), "the other program holds the archive");
+            db.setBusyTimeout(100);
+            break;
+        case DiskFull: db.setPageLimitForTesting(1); break;
+        }
+
+        const QStringList totals = run.counters();
+        const QString folder = QDir::toNativeSeparators(run.folder());
+        const auto command = [&] { viaArchivio ? run.archivio() : run.esci(); };
+        // Twice: trying again while the cause remains fails the same way.
+        for (int attempt = 1; attempt <= 2; ++attempt) {
+            command();
+            QCOMPARE(run.dialogs.failures.size(), attempt);
+            const QString text = run.dialogs.failures.last();
+            QVERIFY2(text.startsWith(QStringLiteral("I risultati non sono stati archiviati.")) && text.contains(reason),
+                     qPrintable(text));
+            QVERIFY2(text.contains(QStringLiteral("«nozioli.mdb»")) && text.contains(QStringLiteral("«%1»").arg(folder)),
+                     "the message names the file and its folder");
+            QCOMPARE(run.counters(), totals);
+            QVERIFY2(run.finished->isEmpty() && run.main()->isVisible(), "the program stays with the answers");
+            QVERIFY2(!run.results() || !run.results()->isVisible(), "a failed archiving shows no results");
+        }
+        QVERIFY2(run.dialogs.messages.isEmpty(), "a failure is never reported as anything else");
+
+        // The lesson goes on, and the retry stores the totals as they are then.
+        clickBox(child(run.main(), "Check5"));
+        QVERIFY(run.counters() != totals);
+        switch (fault) {
+        case MadeReadOnly: QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner)); break;
+        case LockedByAnotherProgram: lock.reset(); break;
+        case DiskFull: db.setPageLimitForTesting(0); break;
+        default: QVERIFY(replaceFile(path, good)); break;
+        }
+        command();
+        QCOMPARE(run.dialogs.failures.size(), 2);
+        const std::optional<ResultRecord> row = run.row(pupil);
+        QVERIFY2(row && row->nome == pupil, "the retry adds the pupil's row");
+        QVERIFY2(run.rowHoldsTotals(*row), "the row holds every total of the lesson");
+        QCOMPARE(run.records().size(), 1);
+        if (viaArchivio) {
+            QVERIFY2(run.results() && run.results()->isVisible() && run.finished->isEmpty(), "the results open");
+            QCOMPARE(gridRows(run.results()), expectedGrid(*row));
+            QVERIFY(run.dialogs.messages.isEmpty());
+        } else {
+            QCOMPARE(run.finished->count(), 1);
+            QCOMPARE(run.finished->first().first().toInt(), 0);
+        }
+    }
+
+    void helpDocumentFaults_data()
+    {
+        QTest::addColumn<bool>("present");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("shown");     // empty: the panel's own message
+
+        const QByteArray document = helpDocument();
+        const QString heading = QString::fromUtf8(helpHeading);
+        // Cut just inside a group: halfway through the text, or halfway
+        // through the tables that come before any text.
+        const qsizetype text = document.indexOf(helpHeading);
+        const qsizetype inText = document.indexOf('{', (text + document.size()) / 2) + 2;
+        const qsizetype inTables = document.indexOf('{', text / 2) + 2;
+
+        QTest::newRow("intact") << true << document << heading;
+        QTest::newRow("missing") << false << QByteArray() << QString();
+        QTest::newRow("empty") << true << QByteArray() << QString();
+        QTest::newRow("truncated inside a group of the text") << true << document.left(inText) << heading;
+        QTest::newRow("truncated before any text") << true << document.left(inTables) << QString();
+        QTest::newRow("not rich text") << true << QByteArrayLiteral("Aiuto in testo semplice.\n") << QString();
+        QTest::newRow("100000 groups deep")
+            << true << QByteArrayLiteral("{\\rtf1\\ansi Aiuto iniziale. ") + QByteArray(100000, '{') + "dentro"
+            << QStringLiteral("Aiuto iniziale.");
+        QTest::newRow("huge \\bin") << true << QByteArrayLiteral("{\\rtf1\\ansi Prima dei dati.\\bin2000000000 abc}")
+                                    << QStringLiteral("Prima dei dati.");
+        QTest::newRow("\\bin past 64 bits")
+            << true << QByteArrayLiteral("{\\rtf1\\ansi Prima dei dati.\\bin99999999999999999999999 abc}")
+            << QStringLiteral("Prima dei dati.");
+    }
+
+    void helpDocumentFaults()
+    {
+        QFETCH(bool, present);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, shown);
+        ProgramRun run;
+        QVERIFY(run.ready() && run.createArchive() && run.start());
+        run.typeName(rossi);
+        run.answerExerciseSeven();
+        const QString file = helppanel::fileName();
+        if (present)
+            QVERIFY(replaceFile(file, content));
+        FNozioli *main = run.main();
+        const QStringList exercise = exerciseState(main);
+        auto *help = child<QTextBrowser>(main, "RichTextBox1");
+
+        const auto openAndClose = [&](const QString &expected) {
+            click(child(main, "cmdaiuto"));
+            QVERIFY2(help->isVisible() && child(main, "CmdChiudiAiuto")->isVisible(), "the help panel opens");
+            const QString text = help->toPlainText();
+            if (expected.isEmpty())
+                QCOMPARE(text, helppanel::missingMessage());
+            else
+                QVERIFY2(text.contains(expected), qPrintable(text.left(200)));
+            QVERIFY(!main->grab().isNull());
+            QVERIFY2(run.dialogs.messages.isEmpty() && run.dialogs.failures.isEmpty()
+                         && !QApplication::activeModalWidget(),
+                     "the panel shows what it can without a dialog");
+            click(child(main, "CmdChiudiAiuto"));
+            QVERIFY(!help->isVisible());
+            QCOMPARE(exerciseState(main), exercise);
+        };
+        openAndClose(shown);
+        QVERIFY(!QTest::currentTestFailed());
+        // Read again at every opening: the document put back shows at once.
+        QVERIFY(replaceFile(file, helpDocument()));
+        openAndClose(QString::fromUtf8(helpHeading));
+    }
+};
+
+QTEST_MAIN(TstFaults)
+#include "tst_faults.moc"
