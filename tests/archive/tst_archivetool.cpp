@@ -31,48 +31,6 @@ Run tool(const QStringList &args, const QString &workDir = {})
     return r;
 }
 
-// RFC 4180: records end in CRLF; quoted fields may hold commas, quotes and line ends.
-QList<QStringList> parseCsv(const QString &text, bool *wellFormed)
-{
-    QList<QStringList> records;
-    QStringList record;
-    QString field;
-    bool quoted = false;
-    *wellFormed = true;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (quoted) {
-            if (c == u'"' && i + 1 < text.size() && text.at(i + 1) == u'"') {
-                field += u'"';
-                ++i;
-            } else if (c == u'"') {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == u'"' && field.isEmpty()) {
-            quoted = true;
-        } else if (c == u',') {
-            record << field;
-            field.clear();
-        } else if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n') {
-            record << field;
-            records << record;
-            record.clear();
-            field.clear();
-            ++i;
-        } else if (c == u'\r' || c == u'\n' || c == u'"') {
-            *wellFormed = false;    // bare line ends and quotes belong inside quoted fields
-            field += c;
-        } else {
-            field += c;
-        }
-    }
-    if (!field.isEmpty() || !record.isEmpty() || quoted)
-        *wellFormed = false;        // the last record must end in CRLF
-    return records;
-}
-
 } // namespace
 
 class TstArchiveTool : public QObject
@@ -116,39 +74,35 @@ private slots:
         QVERIFY2(QFile::exists(other.filePath(QStringLiteral("nozioli.mdb"))), "the current folder by default");
     }
 
+    // RFC 4180: CRLF after every record, quotes around a field that holds a
+    // comma, a quote or a line end, quotes doubled; a name that a spreadsheet
+    // would run as a formula begins with an apostrophe.
     void esportaWritesCsvThatStaysText()
     {
         QVERIFY(ResultsStore::create(path, nullptr));
         const QStringList names{QStringLiteral("Rossi, \"Mario\""), QStringLiteral("=1+1"),
                                 QString::fromUtf8("Niccolò\nsecondo rigo"), QStringLiteral("@SOMMA(A1)"),
                                 QStringLiteral("-2"), QStringLiteral("Bianchi")};
-        const QDateTime when(QDate(2024, 3, 1), QTime(8, 30, 0));
+        const char *const written[] = {"\"Rossi, \"\"Mario\"\"\"", "'=1+1", "\"Niccolò\nsecondo rigo\"",
+                                       "'@SOMMA(A1)", "'-2", "Bianchi"};
+        QByteArray expected = "nome,data,sovragiusti,sovrasbagliati,nozioligiusti,noziolisbagliati,"
+                              "spaziotempogiusti,spaziotemposbagliati\r\n";
         {
             ResultsStore store;
             QVERIFY(store.open(path));
-            for (qsizetype i = 0; i < names.size(); ++i)
-                QVERIFY(store.save(names.at(i), totals(i * 10), when));
+            for (qsizetype i = 0; i < names.size(); ++i) {
+                QVERIFY(store.save(names.at(i), totals(i * 10), QDateTime(QDate(2024, 3, 1), QTime(8, 30, 0))));
+                expected += written[i] + QByteArray(",2024-03-01 08:30:00");
+                for (qsizetype k = 1; k <= 6; ++k)
+                    expected += ',' + QByteArray::number(i * 10 + k);
+                expected += "\r\n";
+            }
         }
         const QString csvPath = dir->filePath(QStringLiteral("classe.csv"));
         const Run r = tool({QStringLiteral("esporta"), path, QStringLiteral("-o"), csvPath});
         QVERIFY2(r.exitCode == 0, qPrintable(r.err));
-        bool wellFormed = false;
         const QByteArray bytes = readBytes(csvPath);
-        const QList<QStringList> rows = parseCsv(QString::fromUtf8(bytes), &wellFormed);
-        QVERIFY2(wellFormed, bytes.constData());
-        QCOMPARE(rows.size(), names.size() + 1);
-        QCOMPARE(rows.first().join(u','), QStringLiteral("nome,data,sovragiusti,sovrasbagliati,nozioligiusti,"
-                                                         "noziolisbagliati,spaziotempogiusti,spaziotemposbagliati"));
-        for (qsizetype i = 0; i < names.size(); ++i) {
-            const QStringList row = rows.at(i + 1);
-            const QString name = names.at(i);
-            const bool formula = name.startsWith(u'=') || name.startsWith(u'@') || name.startsWith(u'-');
-            QCOMPARE(row.value(0), formula ? u'\'' + name : name);
-            QCOMPARE(row.value(1), QStringLiteral("2024-03-01 08:30:00"));
-            QCOMPARE(row.mid(2), (QStringList{QString::number(i * 10 + 1), QString::number(i * 10 + 2),
-                                              QString::number(i * 10 + 3), QString::number(i * 10 + 4),
-                                              QString::number(i * 10 + 5), QString::number(i * 10 + 6)}));
-        }
+        QCOMPARE(bytes, expected);
 
         // Standard output and the default archive of the current folder.
         const Run toStdout = tool({QStringLiteral("esporta")}, dir->path());
@@ -198,7 +152,6 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::newRow("help") << QStringList{QStringLiteral("--help")} << 0;
         QTest::newRow("no command") << QStringList() << 2;
-        QTest::newRow("unknown command") << QStringList{QStringLiteral("cancella")} << 2;
         QTest::newRow("unknown option") << QStringList{QStringLiteral("crea"), QStringLiteral("--forza")} << 2;
         QTest::newRow("output without esporta")
             << QStringList{QStringLiteral("crea"), QStringLiteral("-o"), QStringLiteral("x.csv")} << 2;

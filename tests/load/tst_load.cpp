@@ -1,15 +1,13 @@
 // A small load on a shared archive: several processes archive at once while
 // another reads; nothing may be lost, doubled or fail. Then the check itself
 // is shown damaged archives, each of which it must catch.
+#include "../archive/archivefixture.h"
 #include "loadplan.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -49,28 +47,6 @@ Run runTool(const QStringList &args)
     return r;
 }
 
-bool execAll(const QString &path, const QStringList &statements, QString *error)
-{
-    const QString name = QStringLiteral("tamper");
-    bool ok = true;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        ok = db.open();
-        QSqlQuery q(db);
-        for (const QString &s : statements) {
-            if (!ok)
-                break;
-            ok = q.exec(s);
-            if (!ok)
-                *error = s + QStringLiteral(": ") + q.lastError().text();
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-    return ok;
-}
-
 constexpr int Processes = 4;
 constexpr int Pupils = 30;
 
@@ -85,73 +61,6 @@ private slots:
     {
         QStandardPaths::setTestModeEnabled(true);
         QVERIFY(m_dir.isValid());
-    }
-
-    // Every spelling of a shared pupil must reach the same row, or the run
-    // would not put several processes on one row at all.
-    void spellingsShareOneRow()
-    {
-        const QStringList pool = loadplan::sharedPupils();
-        for (const QString &name : pool) {
-            const QString key = ResultsStore::foldName(name);
-            QSet<QString> texts;
-            for (int v = 0; v < loadplan::SpellingCount; ++v) {
-                const QString s = loadplan::spelling(name, v);
-                texts.insert(s);
-                QVERIFY2(ResultsStore::foldName(s) == key, qPrintable(s + QStringLiteral(" folds apart from ") + name));
-            }
-            QVERIFY2(texts.size() >= 3, qPrintable(name + QStringLiteral(": too few distinct spellings")));
-        }
-        // Each process reaches every kind of row: its own, its own again, shared.
-        QSet<QString> keys;
-        int shared = 0;
-        for (int s = 0; s < Pupils; ++s) {
-            const loadplan::Step step = loadplan::step(0, s, Pupils);
-            shared += step.shared;
-            if (!step.shared)
-                keys.insert(ResultsStore::foldName(step.name));
-        }
-        QVERIFY2(shared >= Pupils / 4, "a fair part of the archivings goes to shared pupils");
-        QVERIFY2(keys.size() < Pupils - shared, "some of a process's own pupils are archived twice");
-    }
-
-    void originOfRejects_data()
-    {
-        QTest::addColumn<int>("field");
-        QTest::addColumn<double>("delta");
-        QTest::newRow("whole row") << -1 << 0.0;
-        QTest::newRow("sequence of another archiving") << 1 << 1.0;
-        QTest::newRow("one total of another archiving") << 3 << 7.0;
-        QTest::newRow("last total changed") << 5 << 1.0;
-        QTest::newRow("fractional total") << 4 << 0.5;
-    }
-
-    // A row read back tells which archiving wrote it, and a row that mixes
-    // two archivings is refused.
-    void originOfRejects()
-    {
-        QFETCH(int, field);
-        QFETCH(double, delta);
-        const QString key = ResultsStore::foldName(QStringLiteral("Rossi Mario"));
-        const ArchiveTotals t = loadplan::totalsFor(5, 41, key);
-        ResultRecord row;
-        double *fields[] = {&row.sovragiusti, &row.sovrasbagliati, &row.nozioligiusti,
-                            &row.noziolisbagliati, &row.spaziotempogiusti, &row.spaziotemposbagliati};
-        const qint64 values[] = {t.sovragiusti, t.sovrasbagliati, t.nozioligiusti,
-                                 t.noziolisbagliati, t.spaziotempogiusti, t.spaziotemposbagliati};
-        for (int i = 0; i < 6; ++i)
-            *fields[i] = double(values[i]);
-        if (field < 0) {
-            const auto origin = loadplan::originOf(row, key);
-            QVERIFY(origin);
-            QCOMPARE(origin->process, 5);
-            QCOMPARE(origin->seq, 41);
-            QVERIFY2(!loadplan::originOf(row, ResultsStore::foldName(QStringLiteral("Bianchi Anna"))),
-                     "the totals belong to one name only");
-            return;
-        }
-        *fields[field] += delta;
-        QVERIFY2(!loadplan::originOf(row, key), "a changed total no longer matches any archiving");
     }
 
     void smallLoadHolds()
@@ -229,8 +138,11 @@ private slots:
         const QString folder = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-'));
         QVERIFY(QDir().mkpath(folder));
         QVERIFY(QFile::copy(archiveFolder() + QStringLiteral("/nozioli.mdb"), folder + QStringLiteral("/nozioli.mdb")));
-        QString error;
-        QVERIFY2(execAll(folder + QStringLiteral("/nozioli.mdb"), statements, &error), qPrintable(error));
+        {
+            RawDb damage(folder + QStringLiteral("/nozioli.mdb"));
+            for (const QString &statement : statements)
+                QVERIFY2(damage.exec(statement), qPrintable(statement));
+        }
 
         const Run r = runTool({QStringLiteral("--check-only"), QStringLiteral("--folder"), folder,
                                QStringLiteral("--work"), logFolder()});

@@ -119,10 +119,18 @@ public:
     QString folder() const { return m_dir.path(); }
     QString archivePath() const { return m_dir.filePath(ResultsStore::defaultFileName()); }
 
-    bool createArchive()
+    // A new archive holding these rows, archived on 1 March 2024 at 9:30.
+    bool createArchive(const QList<std::pair<QString, ArchiveTotals>> &rows = {})
     {
         StoreError error;
-        return ResultsStore::create(archivePath(), &error);
+        ResultsStore store;
+        if (!ResultsStore::create(archivePath(), &error) || !store.open(archivePath()))
+            return false;
+        for (const auto &[name, totals] : rows) {
+            if (!store.save(name, totals, QDateTime(QDate(2024, 3, 1), QTime(9, 30, 0))))
+                return false;
+        }
+        return true;
     }
 
     // A new program on the archive in the folder, as the next lesson starts it.

@@ -66,12 +66,6 @@ private slots:
                                           << longSurname + QStringLiteral(" Mario") << longSurname.toLower()
                                           << QStringLiteral("mario");
         QTest::newRow("only spaces") << QStringLiteral("    ") << QStringLiteral("    ") << QString() << QString();
-        QTest::newRow("tab inside") << QStringLiteral("Rossi\tMaria  Luisa") << QStringLiteral("Rossi\tMaria Luisa")
-                                    << QStringLiteral("rossi\tmaria") << QStringLiteral("Luisa");
-        QTest::newRow("tabs around, no space") << QStringLiteral("\tRossi\t") << QStringLiteral("\tRossi\t")
-                                               << QString() << QString();
-        QTest::newRow("U+0001") << QStringLiteral("Ros\u0001si  Mario") << QStringLiteral("Ros\u0001si Mario")
-                                << QStringLiteral("ros\u0001si") << QStringLiteral("mario");
         const QString withNul = QStringLiteral("Rossi") + QChar(u'\0') + QStringLiteral(" Mario");
         QTest::newRow("NUL") << withNul << withNul << QStringLiteral("Rossi") + QChar(u'\0') << QStringLiteral("Mario");
         QTest::newRow("line feed") << QStringLiteral("Rossi\nMario Bianchi") << QStringLiteral("Rossi\nMario Bianchi")
@@ -81,8 +75,6 @@ private slots:
                                           << QStringLiteral("mario\u200b");
         QTest::newRow("Arabic") << QStringLiteral(" حسن  علي ") << QStringLiteral("حسن علي") << QStringLiteral("حسن")
                                 << QStringLiteral("علي");
-        QTest::newRow("Hebrew") << QStringLiteral("כהן   דוד") << QStringLiteral("כהן דוד") << QStringLiteral("כהן")
-                                << QStringLiteral("דוד");
         QTest::newRow("right-to-left override") << QStringLiteral("\u202ERossi  Mario\u202C")
                                                 << QStringLiteral("\u202ERossi Mario\u202C")
                                                 << QStringLiteral("\u202Erossi") << QStringLiteral("mario\u202C");
@@ -90,8 +82,6 @@ private slots:
                                << QStringLiteral("😀");
         QTest::newRow("ZWJ sequence") << QStringLiteral("👩‍👩‍👧‍👦  Famiglia") << QStringLiteral("👩‍👩‍👧‍👦 Famiglia")
                                       << QStringLiteral("👩‍👩‍👧‍👦") << QStringLiteral("famiglia");
-        QTest::newRow("flags") << QStringLiteral("🇮🇹 🇸🇦🏴󠁧󠁢󠁳󠁣󠁴󠁿") << QStringLiteral("🇮🇹 🇸🇦🏴󠁧󠁢󠁳󠁣󠁴󠁿")
-                               << QStringLiteral("🇮🇹") << QStringLiteral("🇸🇦🏴󠁧󠁢󠁳󠁣󠁴󠁿");
         // Found by the precomposed "ò" as well: names are compared after normalising.
         QTest::newRow("combining grave") << QStringLiteral("Rossi Niccolo\u0300") << QStringLiteral("Rossi Niccolo\u0300")
                                          << QStringLiteral("rossi") << QStringLiteral("niccolò");

@@ -1,8 +1,9 @@
 // Faults while the program runs, on the real windows and a real archive file:
-// the archive deleted, read-only, damaged, of another kind, locked or out of
-// room, and a help document that is missing or hostile. Each ends with a
-// message that names what failed, keeps every total of the lesson, and a
-// retry works once the cause is gone.
+// the archive deleted, read-only, damaged, of another kind, without its table,
+// locked or out of room, and a help document that is missing or hostile. Each
+// ends with a message that names what failed, keeps every total of the lesson,
+// and a retry works once the cause is gone.
+#include "../archive/archivefixture.h"
 #include "colours.h"
 #include "helppanel.h"
 #include "programharness.h"
@@ -12,80 +13,12 @@
 #include <QGroupBox>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTextBrowser>
 
 namespace {
 
 const QString rossi = QStringLiteral("Rossi Mario");
-
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// New content under a new file, as a copy or a restore would put it.
-bool replaceFile(const QString &path, const QByteArray &bytes)
-{
-    QFile::remove(path);
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-// New content written over the same file, under the open connection.
-bool overwriteFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
-QByteArray garbage()
-{
-    QByteArray b;
-    for (int i = 0; i < 8192; ++i)
-        b.append(char((i * 37 + 11) % 251));
-    return b;
-}
-
-// A desktop database of the Jet engine: its header, padded to 8 KB.
-QByteArray jetDatabase()
-{
-    QByteArray b("\x00\x01\x00\x00Standard Jet DB\x00", 20);
-    b.append(8192 - b.size(), '\0');
-    return b;
-}
-
-// Another program's connection, holding the archive in an exclusive transaction.
-class LockHolder
-{
-public:
-    explicit LockHolder(const QString &path)
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name());
-        db.setDatabaseName(path);
-        m_locked = db.open() && QSqlQuery(db).exec(QStringLiteral("BEGIN EXCLUSIVE"));
-    }
-    ~LockHolder()
-    {
-        {
-            QSqlDatabase db = QSqlDatabase::database(name(), false);
-            if (db.isOpen())
-                QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(name());
-    }
-    LockHolder(const LockHolder &) = delete;
-    LockHolder &operator=(const LockHolder &) = delete;
-    bool locked() const { return m_locked; }
-
-private:
-    static QString name() { return QStringLiteral("another-program"); }
-    bool m_locked = false;
-};
 
 // Everything of the main window the pupil can see of the exercise: captions,
 // colours, enabled and hidden states, check marks, the chosen exercise.
@@ -122,7 +55,7 @@ class TstFaults : public QObject
 
 public:
     enum Fault { Deleted, MadeReadOnly, ReplacedByGarbage, GarbageWrittenOver, ReplacedByJetDatabase,
-                 LockedByAnotherProgram, DiskFull };
+                 TableDropped, LockedByAnotherProgram, DiskFull };
     Q_ENUM(Fault)
 
 private slots:
@@ -142,7 +75,7 @@ private slots:
     void archiveFaults_data()
     {
         QTest::addColumn<Fault>("fault");
-        QTest::addColumn<bool>("viaArchivio");
+        QTest::addColumn<QString>("command");   // "Archivio", "Esci" or the close control of the main window
         QTest::addColumn<QString>("reason");
         const struct
         {
@@ -155,19 +88,23 @@ private slots:
             {ReplacedByGarbage, "replaced by garbage", "non è un archivio dei risultati"},
             {GarbageWrittenOver, "garbage written over it", "non è un archivio dei risultati"},
             {ReplacedByJetDatabase, "replaced by a Jet database", "non è un archivio dei risultati"},
+            {TableDropped, "table dropped", "è un database, ma"},
             {LockedByAnotherProgram, "locked past the busy timeout", "è occupato da un altro programma"},
             {DiskFull, "disk full", "Non c'è più spazio sul disco"},
         };
         for (const auto &f : faults) {
-            QTest::addRow("%s, Archivio dei risultati", f.name) << f.fault << true << QString::fromUtf8(f.reason);
-            QTest::addRow("%s, Esci", f.name) << f.fault << false << QString::fromUtf8(f.reason);
+            QTest::addRow("%s, Archivio dei risultati", f.name) << f.fault << QStringLiteral("Archivio")
+                                                                << QString::fromUtf8(f.reason);
+            QTest::addRow("%s, Esci", f.name) << f.fault << QStringLiteral("Esci") << QString::fromUtf8(f.reason);
         }
+        QTest::newRow("file made read-only, close control")
+            << MadeReadOnly << QStringLiteral("close") << QString::fromUtf8("è di sola lettura");
     }
 
     void archiveFaults()
     {
         QFETCH(Fault, fault);
-        QFETCH(bool, viaArchivio);
+        QFETCH(QString, command);
         QFETCH(QString, reason);
         ProgramRun run;
         QVERIFY(run.ready() && run.createArchive() && run.start());
@@ -180,16 +117,17 @@ private slots:
         const QByteArray good = readBytes(path);
         ResultsStore &db = run.program->resultsDb();
 
-        std::optional<LockHolder> lock;
+        std::optional<RawDb> lock;   // another program's connection
         switch (fault) {
         case Deleted: QVERIFY(QFile::remove(path)); break;
         case MadeReadOnly: QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther)); break;
         case ReplacedByGarbage: QVERIFY(replaceFile(path, garbage())); break;
         case GarbageWrittenOver: QVERIFY(overwriteFile(path, garbage())); break;
-        case ReplacedByJetDatabase: QVERIFY(replaceFile(path, jetDatabase())); break;
+        case ReplacedByJetDatabase: QVERIFY(replaceFile(path, jetFile())); break;
+        case TableDropped: QVERIFY(RawDb(path).exec(QStringLiteral("DROP TABLE nozioli"))); break;
         case LockedByAnotherProgram:
             lock.emplace(path);
-            QVERIFY2(lock->locked(), "the other program holds the archive");
+            QVERIFY2(lock->exec(QStringLiteral("BEGIN EXCLUSIVE")), "the other program holds the archive");
             db.setBusyTimeout(100);
             break;
         case DiskFull: db.setPageLimitForTesting(1); break;
@@ -197,10 +135,17 @@ private slots:
 
         const QStringList totals = run.counters();
         const QString folder = QDir::toNativeSeparators(run.folder());
-        const auto command = [&] { viaArchivio ? run.archivio() : run.esci(); };
+        const auto press = [&] {
+            if (command == u"Archivio")
+                run.archivio();
+            else if (command == u"Esci")
+                run.esci();
+            else
+                closeFromWindowSystem(run.main());
+        };
         // Twice: trying again while the cause remains fails the same way.
         for (int attempt = 1; attempt <= 2; ++attempt) {
-            command();
+            press();
             QCOMPARE(run.dialogs.failures.size(), attempt);
             const QString text = run.dialogs.failures.last();
             QVERIFY2(text.startsWith(QStringLiteral("I risultati non sono stati archiviati.")) && text.contains(reason),
@@ -218,17 +163,17 @@ private slots:
         QVERIFY(run.counters() != totals);
         switch (fault) {
         case MadeReadOnly: QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner)); break;
-        case LockedByAnotherProgram: lock.reset(); break;
+        case LockedByAnotherProgram: QVERIFY(lock->exec(QStringLiteral("ROLLBACK"))); lock.reset(); break;
         case DiskFull: db.setPageLimitForTesting(0); break;
         default: QVERIFY(replaceFile(path, good)); break;
         }
-        command();
+        press();
         QCOMPARE(run.dialogs.failures.size(), 2);
         const std::optional<ResultRecord> row = run.row(pupil);
         QVERIFY2(row && row->nome == pupil, "the retry adds the pupil's row");
         QVERIFY2(run.rowHoldsTotals(*row), "the row holds every total of the lesson");
         QCOMPARE(run.records().size(), 1);
-        if (viaArchivio) {
+        if (command == u"Archivio") {
             QVERIFY2(run.results() && run.results()->isVisible() && run.finished->isEmpty(), "the results open");
             QCOMPARE(gridRows(run.results()), expectedGrid(*row));
             QVERIFY(run.dialogs.messages.isEmpty());
@@ -252,12 +197,10 @@ private slots:
         const qsizetype inText = document.indexOf('{', (text + document.size()) / 2) + 2;
         const qsizetype inTables = document.indexOf('{', text / 2) + 2;
 
-        QTest::newRow("intact") << true << document << heading;
         QTest::newRow("missing") << false << QByteArray() << QString();
         QTest::newRow("empty") << true << QByteArray() << QString();
         QTest::newRow("truncated inside a group of the text") << true << document.left(inText) << heading;
         QTest::newRow("truncated before any text") << true << document.left(inTables) << QString();
-        QTest::newRow("not rich text") << true << QByteArrayLiteral("Aiuto in testo semplice.\n") << QString();
         QTest::newRow("100000 groups deep")
             << true << QByteArrayLiteral("{\\rtf1\\ansi Aiuto iniziale. ") + QByteArray(100000, '{') + "dentro"
             << QStringLiteral("Aiuto iniziale.");
@@ -283,11 +226,20 @@ private slots:
         FNozioli *main = run.main();
         const QStringList exercise = exerciseState(main);
         auto *help = child<QTextBrowser>(main, "RichTextBox1");
+        QWidget *open = child(main, "cmdaiuto");
+        QWidget *close = child(main, "CmdChiudiAiuto");
+        QString previous;
 
         const auto openAndClose = [&](const QString &expected) {
-            click(child(main, "cmdaiuto"));
-            QVERIFY2(help->isVisible() && child(main, "CmdChiudiAiuto")->isVisible(), "the help panel opens");
+            click(open);
+            QVERIFY2(help->isVisible() && close->isVisible(), "the help panel opens");
+            QVERIFY2(help->geometry().contains(open->geometry()), "the panel covers the window's controls");
+            QCOMPARE(main->childAt(open->geometry().center()), help->viewport());
+            QCOMPARE(main->childAt(close->geometry().center()), close);
+            QVERIFY(help->isReadOnly() && !help->openLinks() && !help->openExternalLinks());
             const QString text = help->toPlainText();
+            QVERIFY2(text != previous, "the file is read again at every opening");
+            previous = text;
             if (expected.isEmpty())
                 QCOMPARE(text, helppanel::missingMessage());
             else
@@ -296,8 +248,8 @@ private slots:
             QVERIFY2(run.dialogs.messages.isEmpty() && run.dialogs.failures.isEmpty()
                          && !QApplication::activeModalWidget(),
                      "the panel shows what it can without a dialog");
-            click(child(main, "CmdChiudiAiuto"));
-            QVERIFY(!help->isVisible());
+            click(close);
+            QVERIFY(!help->isVisible() && !close->isVisible());
             QCOMPARE(exerciseState(main), exercise);
         };
         openAndClose(shown);
