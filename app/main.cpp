@@ -1,24 +1,6 @@
-#include "dialogs.h"
-#include "module1.h"
-
-#include <QApplication>
-#include <QStyleFactory>
+#include "runnozioli.h"
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    // No display name: Qt would append it to every window title. Dialogs
-    // without a title of their own show the application's name instead.
-    QApplication::setApplicationName(QStringLiteral("Nozioli"));
-    // Fusion paints the background colours given to check boxes and buttons.
-    if (QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion")))
-        QApplication::setStyle(fusion);
-
-    QtDialogs dialogs;
-    Module1 program(dialogs);
-    // Queued, so that an end decided before the event loop runs still ends it.
-    QObject::connect(&program, &Module1::finished, &app, &QCoreApplication::exit, Qt::QueuedConnection);
-    if (!program.start())
-        return Module1::ExitArchiveUnavailable;
-    return app.exec();
+    return runNozioli(argc, argv);
 }

@@ -17,6 +17,9 @@
 #include <QStringListModel>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <QThreadPool>
+
+#include <memory>
 
 namespace {
 
@@ -108,10 +111,24 @@ QString FormNOME::namePrompt()
 FormNOME::FormNOME(Module1 &module, QWidget *parent)
     : QWidget(parent)
     , m_module(module)
-    , m_picture(QStringLiteral(":/formnome.jpg"))
 {
     setObjectName(QStringLiteral("FormNOME"));
     setWindowTitle(QStringLiteral("Form1"));
+    // Decoding and smoothly scaling the picture take about as long as building
+    // the controls and reading the archive: a pooled thread does them meanwhile
+    // (QImage, unlike QPixmap, may be used off the GUI thread), for the size the
+    // placement by the load will ask for. In a pooled thread the scaling keeps
+    // to that thread instead of taking every core.
+    m_mapping = windowMapping(screen(), ClientTwips);
+    m_pictureJobSize = scaledPictureSize();
+    auto job = std::make_shared<std::promise<std::pair<QImage, QImage>>>();
+    m_pictureJob = job->get_future();
+    QThreadPool::globalInstance()->start([job, size = m_pictureJobSize] {
+        QImage picture(QStringLiteral(":/formnome.jpg"));
+        QImage scaled = picture.isNull() ? QImage()
+                                         : picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        job->set_value(std::pair(std::move(picture), std::move(scaled)));
+    });
     buildControls();
     m_loaded = load();
 }
@@ -237,18 +254,38 @@ void FormNOME::placeOnScreen(QScreen *screen)
     m_layout.apply(m_mapping);
     setFont(m_mapping.font(TwipMapping::Face::MsSansSerif, 8.25));
     setFixedSize(m_mapping.size(ClientTwips));
-    m_scaledPicture = m_picture.isNull()
-        ? QPixmap()
-        : m_picture.scaled(QSize(qRound(PictureSize.width() * m_mapping.scale()),
-                                 qRound(PictureSize.height() * m_mapping.scale())),
-                           Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // The picture being made for this size is taken when it is first painted.
+    if (!m_pictureJob.valid() || scaledPictureSize() != m_pictureJobSize) {
+        takePicture();
+        m_scaledPicture = m_picture.isNull()
+            ? QPixmap()
+            : m_picture.scaled(scaledPictureSize(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
     if (screen)
         move(screen->availableGeometry().topLeft());
     update();
 }
 
+QSize FormNOME::scaledPictureSize() const
+{
+    return QSize(qRound(PictureSize.width() * m_mapping.scale()), qRound(PictureSize.height() * m_mapping.scale()));
+}
+
+// Waits for the worker's picture, if any; keeps its scaled copy when it was
+// made for the present placement.
+void FormNOME::takePicture()
+{
+    if (!m_pictureJob.valid())
+        return;
+    auto [picture, scaled] = m_pictureJob.get();
+    m_picture = QPixmap::fromImage(std::move(picture));
+    if (scaledPictureSize() == m_pictureJobSize)
+        m_scaledPicture = QPixmap::fromImage(std::move(scaled));
+}
+
 void FormNOME::paintEvent(QPaintEvent *)
 {
+    takePicture();
     QPainter painter(this);
     painter.fillRect(rect(), controlColour());
     painter.drawPixmap(0, 0, m_scaledPicture);

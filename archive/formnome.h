@@ -2,10 +2,14 @@
 
 #include "twiplayout.h"
 
+#include <QImage>
 #include <QPixmap>
 #include <QSize>
 #include <QString>
 #include <QWidget>
+
+#include <future>
+#include <utility>
 
 class Module1;
 class QLabel;
@@ -62,6 +66,8 @@ protected:
 private:
     void buildControls();
     bool load();
+    QSize scaledPictureSize() const;
+    void takePicture();
     void listSelectionChanged();
     void confirm();
     void askName();
@@ -71,6 +77,10 @@ private:
     TwipMapping m_mapping;
     QPixmap m_picture;
     QPixmap m_scaledPicture;
+    // The picture as decoded and scaled for the first placement, made on a
+    // pooled thread while the controls are built and the archive is read.
+    std::future<std::pair<QImage, QImage>> m_pictureJob;
+    QSize m_pictureJobSize;
     bool m_loaded = false;
 
     QLabel *m_labNome = nullptr;                 // LabNOME

@@ -14,6 +14,7 @@
 #include <QVariant>
 
 #include <cmath>
+#include <memory>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -256,6 +257,7 @@ public:
     // Every QSqlQuery on the connection must be gone before this runs.
     void close()
     {
+        upsert.reset();
         if (m_name.isEmpty())
             return;
         db.close();
@@ -266,6 +268,9 @@ public:
 
     QSqlDatabase db;
     QSqlError error;
+    // The statement of ResultsStore::save(), prepared on its first use and kept
+    // while the connection lasts: preparing it takes longer than running it.
+    std::unique_ptr<QSqlQuery> upsert;
 
 private:
     QString m_name;
@@ -425,8 +430,12 @@ bool ResultsStore::Private::connect(Context ctx, StoreError &err)
             err = makeError(StoreError::WrongLayout, ctx, path, l.problems.first());
         } else {
             QSqlQuery query(conn.db);
+            // A small page cache: a row is found or written through a handful of
+            // pages, and listing every name reads each page once, so a large
+            // cache only costs memory to fill (the default is 2000 KiB).
             QStringList pragmas{QStringLiteral("PRAGMA journal_mode = DELETE"),
-                                QStringLiteral("PRAGMA synchronous = FULL")};
+                                QStringLiteral("PRAGMA synchronous = FULL"),
+                                QStringLiteral("PRAGMA cache_size = -256")};
             if (pageLimit > 0)
                 pragmas << QStringLiteral("PRAGMA max_page_count = %1").arg(pageLimit);
             for (const QString &p : std::as_const(pragmas)) {
@@ -626,18 +635,6 @@ bool ResultsStore::save(const QString &name, const ArchiveTotals &totals, const 
         totals.spaziotempogiusti, totals.spaziotemposbagliati, totals.sovragiusti,
         totals.sovrasbagliati, totals.nozioligiusti, totals.noziolisbagliati,
     };
-    QString columns, marks, updates;
-    for (const char *f : totalFields) {
-        const QString field = QString::fromLatin1(f);
-        columns += QLatin1String(", ") + field;
-        marks += QLatin1String(", ?");
-        updates += field + QLatin1String(" = excluded.") + field + QLatin1String(", ");
-    }
-    // The row of the name, added when missing ("nome" as given, never changed
-    // afterwards), then the six totals in archiving order and the moment.
-    const QString upsert = QLatin1String("INSERT INTO nozioli (nome, chiave") + columns
-        + QLatin1String(", data) VALUES (?, ?") + marks + QLatin1String(", ?) ON CONFLICT(chiave) DO UPDATE SET ")
-        + updates + QLatin1String("data = excluded.data");
 
     QSqlError failure;
     bool saved = false;
@@ -645,19 +642,41 @@ bool ResultsStore::save(const QString &name, const ArchiveTotals &totals, const 
         QSqlQuery query(d->conn.db);
         // A deferred BEGIN would fail at once when another writer gets in between.
         if (query.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
-            QSqlQuery write(d->conn.db);
-            write.prepare(upsert);
-            write.addBindValue(name);
-            write.addBindValue(foldName(name));
-            for (qint64 v : values)
-                write.addBindValue(double(v));
-            write.addBindValue(moment.toString(QLatin1String(dateFormat)));
-            if (!write.exec())
-                failure = write.lastError();
-            else if (write.numRowsAffected() != 1)
-                failure = QSqlError(q("la riga dell'alunno non è stata scritta"), QString(),
-                                    QSqlError::StatementError);
-            write.finish();
+            if (!d->conn.upsert) {
+                QString columns, marks, updates;
+                for (const char *f : totalFields) {
+                    const QString field = QString::fromLatin1(f);
+                    columns += QLatin1String(", ") + field;
+                    marks += QLatin1String(", ?");
+                    updates += field + QLatin1String(" = excluded.") + field + QLatin1String(", ");
+                }
+                // The row of the name, added when missing ("nome" as given, never
+                // changed afterwards), then the six totals in archiving order and the moment.
+                const QString upsert = QLatin1String("INSERT INTO nozioli (nome, chiave") + columns
+                    + QLatin1String(", data) VALUES (?, ?") + marks
+                    + QLatin1String(", ?) ON CONFLICT(chiave) DO UPDATE SET ") + updates
+                    + QLatin1String("data = excluded.data");
+                auto prepared = std::make_unique<QSqlQuery>(d->conn.db);
+                if (prepared->prepare(upsert))
+                    d->conn.upsert = std::move(prepared);
+                else
+                    failure = prepared->lastError();
+            }
+            if (d->conn.upsert) {
+                QSqlQuery &write = *d->conn.upsert;
+                int position = 0;
+                write.bindValue(position++, name);
+                write.bindValue(position++, foldName(name));
+                for (qint64 v : values)
+                    write.bindValue(position++, double(v));
+                write.bindValue(position++, moment.toString(QLatin1String(dateFormat)));
+                if (!write.exec())
+                    failure = write.lastError();
+                else if (write.numRowsAffected() != 1)
+                    failure = QSqlError(q("la riga dell'alunno non è stata scritta"), QString(),
+                                        QSqlError::StatementError);
+                write.finish();
+            }
             if (!failure.isValid()) {
                 if (query.exec(QStringLiteral("COMMIT")))
                     saved = true;

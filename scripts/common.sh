@@ -17,5 +17,6 @@ install_missing() {
 build_packages=(
     cmake g++ make
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-qpa-plugins libgl-dev
+    libsqlite3-dev
     fonts-liberation fonts-dejavu-core
 )

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <functional>
+
+class Dialogs;
+class Module1;
+
+// What a caller other than the program itself may put around a run: the
+// benchmark watches the windows through these. The program passes none.
+struct RunHooks
+{
+    // In place of the platform's message box and text-input dialog.
+    Dialogs *dialogs = nullptr;
+    // Called once the application and Module1 exist, before Module1::start()
+    // creates and shows FormNOME.
+    std::function<void(Module1 &)> beforeStart;
+};
+
+// The whole program: sets up the application (name, style), creates Module1,
+// starts on FormNOME and runs the event loop. Returns the exit status.
+int runNozioli(int argc, char **argv, const RunHooks &hooks = {});
