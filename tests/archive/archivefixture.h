@@ -5,13 +5,30 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QVariant>
 
 #include <memory>
+
+// Starts a test in a new temporary folder: path is its "nozioli.mdb", made
+// empty when create is true. Any warning (a connection still in use, a
+// malformed message) then fails the test. Returns what went wrong, or "".
+inline QString newArchiveFolder(std::unique_ptr<QTemporaryDir> &dir, QString &path, bool create)
+{
+    QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+    dir = std::make_unique<QTemporaryDir>();
+    if (!dir->isValid())
+        return dir->errorString();
+    path = dir->filePath(ResultsStore::defaultFileName());
+    StoreError e;
+    return !create || ResultsStore::create(path, &e) ? QString() : e.message;
+}
 
 inline QByteArray readBytes(const QString &path)
 {

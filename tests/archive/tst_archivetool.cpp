@@ -45,11 +45,8 @@ private slots:
 
     void init()
     {
-        // Any warning (a connection still in use, a malformed message) is a fault.
-        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
-        dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir->isValid());
-        path = dir->filePath(QStringLiteral("nozioli.mdb"));
+        const QString problem = newArchiveFolder(dir, path, false);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
 
     void creaMakesAnArchiveAndNeverReplacesOne()

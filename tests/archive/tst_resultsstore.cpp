@@ -25,13 +25,8 @@ private slots:
 
     void init()
     {
-        // Any warning (a connection still in use, a malformed message) is a fault.
-        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
-        dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir->isValid());
-        path = dir->filePath(QStringLiteral("nozioli.mdb"));
-        StoreError e;
-        QVERIFY2(ResultsStore::create(path, &e), qPrintable(e.message));
+        const QString problem = newArchiveFolder(dir, path, true);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
 
     void createMakesAnEmptyArchive()
