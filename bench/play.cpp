@@ -9,7 +9,7 @@
 #include "archiving.h"
 #include "benchclock.h"
 #include "benchdata.h"
-#include "dialogs.h"
+#include "silentdialogs.h"
 #include "fnozioli.h"
 #include "formnome.h"
 #include "module1.h"
@@ -39,20 +39,6 @@
 #include <vector>
 
 namespace {
-
-// Answers nothing and shows nothing: a message means the run went wrong.
-struct SilentDialogs : Dialogs
-{
-    int said = 0;
-    void message(QWidget *, const QString &text) override { report("message", text); }
-    void failure(QWidget *, const QString &text) override { report("failure", text); }
-    QString askText(QWidget *, const QString &) override { return {}; }
-    void report(const char *kind, const QString &text)
-    {
-        ++said;
-        std::fprintf(stderr, "%s: %s\n", kind, qPrintable(text));
-    }
-};
 
 void sample(const char *kind, std::int64_t ns)
 {

@@ -7,7 +7,7 @@
 //   nozioli-bench-program fnozioli   then confirms the first listed name and
 //                                    ends after the first paint of fnozioli
 #include "benchclock.h"
-#include "dialogs.h"
+#include "silentdialogs.h"
 #include "formnome.h"
 #include "module1.h"
 #include "paintwatch.h"
@@ -23,20 +23,6 @@
 #include <memory>
 
 namespace {
-
-// Answers nothing and shows nothing: a message means the run went wrong.
-struct SilentDialogs : Dialogs
-{
-    int said = 0;
-    void message(QWidget *, const QString &text) override { report("message", text); }
-    void failure(QWidget *, const QString &text) override { report("failure", text); }
-    QString askText(QWidget *, const QString &) override { return {}; }
-    void report(const char *kind, const QString &text)
-    {
-        ++said;
-        std::fprintf(stderr, "%s: %s\n", kind, qPrintable(text));
-    }
-};
 
 void print(const char *key, long long value)
 {
