@@ -20,3 +20,13 @@ build_packages=(
     libsqlite3-dev
     fonts-liberation fonts-dejavu-core
 )
+
+# Builds quietly: the compiler's output is shown only when the build fails.
+build_quietly() {
+    local dir=$1
+    if ! cmake --build "$dir" --parallel "$(nproc)" > "$dir/build.log" 2>&1; then
+        cat "$dir/build.log" >&2
+        echo "La compilazione non è riuscita (registro: $dir/build.log)." >&2
+        return 1
+    fi
+}

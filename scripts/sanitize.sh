@@ -12,7 +12,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNOZIOLI_SANITIZE=ON \
         --log-level=WARNING >/dev/null
 fi
-cmake --build "$build" --parallel "$(nproc)" -- --quiet
+build_quietly "$build"
 
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1

@@ -24,7 +24,7 @@ install_missing "${build_packages[@]}"
 if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release --log-level=WARNING >/dev/null
 fi
-cmake --build "$build" --parallel "$(nproc)" -- --quiet
+build_quietly "$build"
 
 # Working folder: the program reads aiuto.rtf and nozioli.mdb from its current folder.
 mkdir -p "$workdir"
