@@ -114,14 +114,22 @@ void ClickLabel::setCaption(const QString &caption)
     setAccessibleName(caption);
 }
 
+QString answerDescription(AnswerMark mark)
+{
+    switch (mark) {
+    case AnswerMark::Right: return QStringLiteral("giusto");
+    case AnswerMark::Wrong: return QStringLiteral("sbagliato");
+    case AnswerMark::None: break;
+    }
+    return {};
+}
+
 void ClickLabel::setMark(AnswerMark mark)
 {
     if (mark == m_mark)
         return;
     m_mark = mark;
-    setAccessibleDescription(mark == AnswerMark::Right   ? QStringLiteral("giusto")
-                             : mark == AnswerMark::Wrong ? QStringLiteral("sbagliato")
-                                                         : QString());
+    setAccessibleDescription(answerDescription(mark));
     update();
 }
 

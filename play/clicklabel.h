@@ -8,6 +8,10 @@ class QRectF;
 // Marks that tell a right or a wrong answer by shape as well as by colour.
 enum class AnswerMark { None, Right, Wrong };
 
+// What an answered control says in its accessible description: "giusto",
+// "sbagliato", or nothing while it is unanswered.
+QString answerDescription(AnswerMark mark);
+
 // Draws a tick (Right) or a cross (Wrong) centred in box, in colour.
 void drawAnswerMark(QPainter &painter, const QRectF &box, AnswerMark mark, const QColor &colour);
 

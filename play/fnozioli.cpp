@@ -73,9 +73,7 @@ public:
         if (mark == m_mark)
             return;
         m_mark = mark;
-        setAccessibleDescription(mark == AnswerMark::Right   ? QStringLiteral("giusto")
-                                 : mark == AnswerMark::Wrong ? QStringLiteral("sbagliato")
-                                                             : QString());
+        setAccessibleDescription(answerDescription(mark));
         update();
     }
 
