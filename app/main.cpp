@@ -1,4 +1,4 @@
-#include "runnozioli.h"
+#include "app/runnozioli.h"
 
 int main(int argc, char *argv[])
 {

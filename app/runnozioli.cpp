@@ -1,7 +1,7 @@
-#include "runnozioli.h"
+#include "app/runnozioli.h"
 
-#include "dialogs.h"
-#include "module1.h"
+#include "app/module1.h"
+#include "archive/dialogs.h"
 
 #include <QApplication>
 #include <QStyleFactory>

@@ -1,4 +1,4 @@
-#include "dialogs.h"
+#include "archive/dialogs.h"
 
 #include <QInputDialog>
 #include <QMessageBox>

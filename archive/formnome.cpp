@@ -1,8 +1,8 @@
-#include "formnome.h"
+#include "archive/formnome.h"
 
-#include "colours.h"
-#include "dialogs.h"
-#include "module1.h"
+#include "archive/dialogs.h"
+#include "play/colours.h"
+#include "store/resultsstore.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -108,9 +108,10 @@ QString FormNOME::namePrompt()
         + QStringLiteral("Se non vuoi registrare il risultato, clicca su 'Annulla'");
 }
 
-FormNOME::FormNOME(Module1 &module, QWidget *parent)
+FormNOME::FormNOME(ResultsStore &store, Dialogs &dialogs, QWidget *parent)
     : QWidget(parent)
-    , m_module(module)
+    , m_store(store)
+    , m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("FormNOME"));
     setWindowTitle(QStringLiteral("Form1"));
@@ -235,7 +236,7 @@ bool FormNOME::load()
 {
     placeOnScreen(screen());
     m_ok->hide();
-    ResultsStore &db = m_module.resultsDb();
+    ResultsStore &db = m_store;
     if (!db.open())
         return false;
     const std::optional<QStringList> names = db.listNames();
@@ -308,7 +309,7 @@ void FormNOME::listSelectionChanged()
     if (selected.isEmpty())
         return;
     const QString name = selected.first().data().toString();
-    m_module.setPupilName(name);
+    emit pupilNameSet(name);
     m_labNome->show();
     m_labNome->setText(name);
     m_ok->show();
@@ -327,12 +328,12 @@ void FormNOME::confirm()
 
 void FormNOME::askName()
 {
-    const QString answer = m_module.dialogs().askText(this, namePrompt());
+    const QString answer = m_dialogs.askText(this, namePrompt());
     if (answer.isEmpty()) {
-        m_module.setPupilName(QStringLiteral("Anonimo"));
+        emit pupilNameSet(QStringLiteral("Anonimo"));
         return;
     }
-    m_module.setPupilName(tidyTypedName(answer));
+    emit pupilNameSet(tidyTypedName(answer));
     emit nameChosen();
     hide();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "twiplayout.h"
+#include "play/twiplayout.h"
 
 #include <QImage>
 #include <QPixmap>
@@ -11,7 +11,8 @@
 #include <future>
 #include <utility>
 
-class Module1;
+class Dialogs;
+class ResultsStore;
 class QLabel;
 class QListView;
 class QPushButton;
@@ -38,7 +39,7 @@ public:
 
     // Runs the load: places the window at the top left corner of the screen,
     // hides CmdOK, opens the archive and lists its names.
-    explicit FormNOME(Module1 &module, QWidget *parent = nullptr);
+    FormNOME(ResultsStore &store, Dialogs &dialogs, QWidget *parent = nullptr);
     ~FormNOME() override;
 
     // Whether the load opened the archive and read its names.
@@ -54,6 +55,9 @@ public:
     static QString namePrompt();
 
 signals:
+    // The pupil's name is now this: a listed name clicked, a typed name
+    // tidied, or "Anonimo" when the name dialog was cancelled.
+    void pupilNameSet(const QString &name);
     // A name has been chosen; the main window is to be shown.
     void nameChosen();
     // "Esco", or the window system's close control.
@@ -72,7 +76,8 @@ private:
     void confirm();
     void askName();
 
-    Module1 &m_module;
+    ResultsStore &m_store;
+    Dialogs &m_dialogs;
     TwipLayout m_layout;
     TwipMapping m_mapping;
     QPixmap m_picture;

@@ -1,9 +1,9 @@
-#include "risultati.h"
+#include "archive/risultati.h"
 
-#include "clicklabel.h"
-#include "colours.h"
-#include "dialogs.h"
-#include "module1.h"
+#include "archive/dialogs.h"
+#include "play/clicklabel.h"
+#include "play/colours.h"
+#include "store/resultsstore.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -54,9 +54,10 @@ void setColours(QWidget *widget, const QColor &background, const QColor &text)
 
 } // namespace
 
-Risultati::Risultati(Module1 &module, QWidget *parent)
+Risultati::Risultati(ResultsStore &store, Dialogs &dialogs, QWidget *parent)
     : QWidget(parent, Qt::Window)
-    , m_module(module)
+    , m_store(store)
+    , m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("Risultati"));
     setWindowTitle(QStringLiteral("Risultati conseguiti nelle esercitazioni"));
@@ -265,13 +266,18 @@ void Risultati::setCell(int row, int column, const QString &text)
         item->setText(text);
 }
 
+void Risultati::showPupil(const QString &pupilName)
+{
+    m_pupilName = pupilName;
+    load();
+}
+
 void Risultati::load()
 {
-    m_shownName = m_module.pupilName();
+    m_shownName = m_pupilName;
     m_labNome->setText(m_shownName);
-    ResultsStore &db = m_module.resultsDb();
-    if (!db.open()) {
-        m_module.dialogs().failure(this, db.lastError().message);
+    if (!m_store.open()) {
+        m_dialogs.failure(this, m_store.lastError().message);
         return;
     }
     nozioli();
@@ -280,12 +286,12 @@ void Risultati::load()
 void Risultati::nozioli()
 {
     ResultRecord record;
-    switch (m_module.resultsDb().find(m_shownName, &record)) {
+    switch (m_store.find(m_shownName, &record)) {
     case ResultsStore::Lookup::NotFound:
-        m_module.dialogs().message(this, QStringLiteral("Nome non trovato"));
+        m_dialogs.message(this, QStringLiteral("Nome non trovato"));
         return;
     case ResultsStore::Lookup::Failed:
-        m_module.dialogs().failure(this, m_module.resultsDb().lastError().message);
+        m_dialogs.failure(this, m_store.lastError().message);
         return;
     case ResultsStore::Lookup::Found:
         break;
@@ -324,7 +330,7 @@ void Risultati::cerca()
     const QString firstName = m_firstName->text().toUpper().trimmed();
     const QString surname = m_surname->text().toUpper().trimmed();
     if (firstName.isEmpty() && surname.isEmpty()) {
-        m_module.dialogs().message(this, QStringLiteral("Il tuo nome non è completo.."));
+        m_dialogs.message(this, QStringLiteral("Il tuo nome non è completo.."));
         return;
     }
     m_shownName = surname + u' ' + firstName;
@@ -333,7 +339,7 @@ void Risultati::cerca()
 
 void Risultati::torna()
 {
-    m_shownName = m_module.pupilName();
+    m_shownName = m_pupilName;
     hide();
 }
 

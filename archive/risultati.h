@@ -1,13 +1,14 @@
 #pragma once
 
-#include "twiplayout.h"
+#include "play/twiplayout.h"
 
 #include <QSize>
 #include <QString>
 #include <QWidget>
 
 class ClickLabel;
-class Module1;
+class Dialogs;
+class ResultsStore;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -18,9 +19,9 @@ class QTableWidget;
 // a look-up of another pupil by surname and first name, "TORNA" back to
 // the main window and "Esco".
 //
-// The name on show (shownName) is kept apart from the pupil's own name
-// (Module1::pupilName), which this window never changes: a look-up shows
-// another pupil's row, while archiving keeps writing under the pupil's own.
+// The name on show (shownName) is kept apart from the pupil's own name,
+// which this window never changes: a look-up shows another pupil's row, while
+// archiving keeps writing under the pupil's own.
 class Risultati : public QWidget
 {
     Q_OBJECT
@@ -33,10 +34,12 @@ public:
     // How the moment of the last archiving is shown.
     static QString dateFormat() { return QStringLiteral("dd/MM/yyyy HH:mm:ss"); }
 
-    // The content is loaded by CMDAGGIORNA, which the main window presses
-    // before every showing.
-    explicit Risultati(Module1 &module, QWidget *parent = nullptr);
+    Risultati(ResultsStore &store, Dialogs &dialogs, QWidget *parent = nullptr);
     ~Risultati() override;
+
+    // Loads the window for the pupil's own name, as CMDAGGIORNA does: opens
+    // the archive again and shows that pupil's row. Run before every showing.
+    void showPupil(const QString &pupilName);
 
     // The name whose results are searched and shown.
     const QString &shownName() const { return m_shownName; }
@@ -65,7 +68,9 @@ private:
     void pointerOverBackground();
     void setCell(int row, int column, const QString &text);
 
-    Module1 &m_module;
+    ResultsStore &m_store;
+    Dialogs &m_dialogs;
+    QString m_pupilName;                         // the pupil's own name
     TwipLayout m_layout;
     TwipMapping m_mapping;
     QString m_shownName;

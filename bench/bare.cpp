@@ -1,7 +1,7 @@
 // The floor: one empty QMainWindow that ends after its first paint, printing
 // the moment (CLOCK_MONOTONIC, ns) its paint was over.
-#include "benchclock.h"
-#include "paintwatch.h"
+#include "bench/benchclock.h"
+#include "bench/paintwatch.h"
 
 #include <QApplication>
 #include <QMainWindow>

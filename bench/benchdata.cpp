@@ -1,6 +1,6 @@
-#include "benchdata.h"
+#include "bench/benchdata.h"
 
-#include "resultsstore.h"
+#include "store/resultsstore.h"
 
 #include <QDateTime>
 #include <QSqlDatabase>

@@ -11,8 +11,8 @@
 // its first paint is over, both read from CLOCK_MONOTONIC; peak memory is the
 // child's ru_maxrss. Every figure of the program is set against the bare
 // program's figure measured right before or after it (the order alternates).
-#include "benchclock.h"
-#include "benchdata.h"
+#include "bench/benchclock.h"
+#include "bench/benchdata.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -2,8 +2,8 @@
 // window with the same widgets at the same places, its name list read from the
 // archive in the current folder with a plain query, no picture, no fitted
 // fonts. Ends after its first paint, printing the moment (CLOCK_MONOTONIC, ns).
-#include "benchclock.h"
-#include "paintwatch.h"
+#include "bench/benchclock.h"
+#include "bench/paintwatch.h"
 
 #include <QApplication>
 #include <QFrame>

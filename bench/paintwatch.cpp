@@ -1,4 +1,4 @@
-#include "paintwatch.h"
+#include "bench/paintwatch.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -6,16 +6,16 @@
 // benchdata; prints "sample KIND µs" lines.
 //
 //   nozioli-bench-play ROWS ROUNDS LOOKUPS ARCHIVINGS
-#include "archiving.h"
-#include "benchclock.h"
-#include "benchdata.h"
-#include "silentdialogs.h"
-#include "fnozioli.h"
-#include "formnome.h"
-#include "module1.h"
-#include "paintwatch.h"
-#include "risultati.h"
-#include "runnozioli.h"
+#include "app/module1.h"
+#include "app/runnozioli.h"
+#include "archive/formnome.h"
+#include "archive/risultati.h"
+#include "bench/benchclock.h"
+#include "bench/benchdata.h"
+#include "bench/paintwatch.h"
+#include "bench/silentdialogs.h"
+#include "play/fnozioli.h"
+#include "store/archiving.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -307,7 +307,7 @@ private:
         for (int i = 0; i < m_archivings; ++i) {
             const auto real = [&] {
                 const std::int64_t t0 = bench::monotonicNs();
-                const ArchiveResult result = archivia(m_module.resultsDb(), name, sheet);
+                const ArchiveResult result = archivia(m_module.resultsDb(), name, runningTotals(sheet));
                 sample("archive", bench::monotonicNs() - t0);
                 if (result.outcome != ArchiveResult::Saved)
                     fail("archiving did not save");

@@ -6,12 +6,12 @@
 //   nozioli-bench-program formnome   ends after the first paint of FormNOME
 //   nozioli-bench-program fnozioli   then confirms the first listed name and
 //                                    ends after the first paint of fnozioli
-#include "benchclock.h"
-#include "silentdialogs.h"
-#include "formnome.h"
-#include "module1.h"
-#include "paintwatch.h"
-#include "runnozioli.h"
+#include "app/module1.h"
+#include "app/runnozioli.h"
+#include "archive/formnome.h"
+#include "bench/benchclock.h"
+#include "bench/paintwatch.h"
+#include "bench/silentdialogs.h"
 
 #include <QAbstractItemView>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dialogs.h"
+#include "archive/dialogs.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "concepttaxonomy.h"
+#include "content/concepttaxonomy.h"
 
 #include <initializer_list>
 

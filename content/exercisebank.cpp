@@ -1,4 +1,4 @@
-#include "exercisebank.h"
+#include "content/exercisebank.h"
 
 #include <QtGlobal>
 

@@ -2,7 +2,7 @@
 // document, which is then laid out, so that faults of both the reader and
 // the layout of what it builds show up under the sanitizers.
 
-#include "rtfreader.h"
+#include "play/rtf/rtfreader.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QByteArray>

@@ -1,4 +1,4 @@
-#include "clicklabel.h"
+#include "play/clicklabel.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

@@ -1,4 +1,4 @@
-#include "colours.h"
+#include "play/colours.h"
 
 #include <QPalette>
 #include <QWidget>

@@ -1,8 +1,8 @@
-#include "fnozioli.h"
+#include "play/fnozioli.h"
 
-#include "clicklabel.h"
-#include "colours.h"
-#include "helppanel.h"
+#include "play/clicklabel.h"
+#include "play/colours.h"
+#include "play/helppanel.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "concepttaxonomy.h"
-#include "exercisebank.h"
-#include "exercisemodel.h"
-#include "twips.h"
+#include "content/concepttaxonomy.h"
+#include "content/exercisebank.h"
+#include "play/model/exercisemodel.h"
+#include "play/twips.h"
 
 #include <QRect>
 #include <QWidget>

@@ -1,7 +1,7 @@
-#include "helppanel.h"
+#include "play/helppanel.h"
 
-#include "rtfreader.h"
-#include "twips.h"
+#include "play/rtf/rtfreader.h"
+#include "play/twips.h"
 
 #include <QTextBlock>
 #include <QTextCursor>

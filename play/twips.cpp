@@ -1,4 +1,4 @@
-#include "twips.h"
+#include "play/twips.h"
 
 #include <QFontMetrics>
 #include <QtMath>

@@ -1,4 +1,4 @@
-#include "rtfcodepages.h"
+#include "play/rtf/rtfcodepages.h"
 
 #include <QStringDecoder>
 

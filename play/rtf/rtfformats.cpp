@@ -1,6 +1,6 @@
-#include "rtfformats.h"
+#include "play/rtf/rtfformats.h"
 
-#include "rtfcodepages.h"
+#include "play/rtf/rtfcodepages.h"
 
 #include <QTextOption>
 

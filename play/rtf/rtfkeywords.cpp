@@ -1,4 +1,4 @@
-#include "rtfkeywords.h"
+#include "play/rtf/rtfkeywords.h"
 
 #include <algorithm>
 #include <array>

@@ -1,9 +1,9 @@
-#include "rtfreader.h"
+#include "play/rtf/rtfreader.h"
 
-#include "rtfcodepages.h"
-#include "rtfformats.h"
-#include "rtfkeywords.h"
-#include "rtfsink.h"
+#include "play/rtf/rtfcodepages.h"
+#include "play/rtf/rtfformats.h"
+#include "play/rtf/rtfkeywords.h"
+#include "play/rtf/rtfsink.h"
 
 #include <QBuffer>
 #include <QFile>

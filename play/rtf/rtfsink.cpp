@@ -1,4 +1,4 @@
-#include "rtfsink.h"
+#include "play/rtf/rtfsink.h"
 
 #include <QTextDocument>
 #include <QTextDocumentFragment>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rtfformats.h"
+#include "play/rtf/rtfformats.h"
 
 #include <QString>
 #include <QTextCursor>

@@ -1,6 +1,6 @@
 // The fixed vocabulary: the shape of every list, exact comparison of names,
 // accented letters as single characters, and no concept in two lists.
-#include "concepttaxonomy.h"
+#include "content/concepttaxonomy.h"
 
 #include <QSet>
 #include <QTest>

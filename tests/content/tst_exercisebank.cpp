@@ -1,6 +1,6 @@
 // The bank of 39 exercises: the invariants every key holds and the form of the passages.
-#include "concepttaxonomy.h"
-#include "exercisebank.h"
+#include "content/concepttaxonomy.h"
+#include "content/exercisebank.h"
 
 #include <QSet>
 #include <QTest>

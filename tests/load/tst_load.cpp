@@ -1,8 +1,8 @@
 // A small load on a shared archive: several processes archive at once while
 // another reads; nothing may be lost, doubled or fail. Then the check itself
 // is shown damaged archives, each of which it must catch.
-#include "../archive/archivefixture.h"
-#include "loadplan.h"
+#include "../store/archivefixture.h"
+#include "tools/carico/loadplan.h"
 
 #include <QDir>
 #include <QFile>

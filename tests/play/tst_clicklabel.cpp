@@ -1,9 +1,9 @@
 // The pieces the windows are built from: the label used as a button, the
 // twip layout mapping, the colour helpers and the scaling of the help text.
-#include "clicklabel.h"
-#include "colours.h"
-#include "helppanel.h"
-#include "twips.h"
+#include "play/clicklabel.h"
+#include "play/colours.h"
+#include "play/helppanel.h"
+#include "play/twips.h"
 
 #include <QAccessible>
 #include <QApplication>

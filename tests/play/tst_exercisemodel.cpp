@@ -1,8 +1,8 @@
 // Judging rules of the exercise in progress, played on the real bank and on
 // hand-made keys for the corner cases the bank does not contain.
-#include "concepttaxonomy.h"
-#include "exercisebank.h"
-#include "exercisemodel.h"
+#include "content/concepttaxonomy.h"
+#include "content/exercisebank.h"
+#include "play/model/exercisemodel.h"
 
 #include <QTest>
 

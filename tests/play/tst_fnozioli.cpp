@@ -1,9 +1,9 @@
 // The main exercise window: its controls after the load, the choice of an
 // exercise, answers by mouse and keyboard rendered as colours, marks and
 // counters, the blinking prompt, the help panel and the pointer highlighting.
-#include "clicklabel.h"
-#include "colours.h"
-#include "fnozioli.h"
+#include "play/clicklabel.h"
+#include "play/colours.h"
+#include "play/fnozioli.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>

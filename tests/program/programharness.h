@@ -3,13 +3,13 @@
 // program started around an archive in a temporary folder.
 #pragma once
 
-#include "dialogs.h"
-#include "fnozioli.h"
-#include "formnome.h"
-#include "module1.h"
-#include "resultsstore.h"
-#include "risultati.h"
-#include "scoresheet.h"
+#include "app/module1.h"
+#include "archive/dialogs.h"
+#include "archive/formnome.h"
+#include "archive/risultati.h"
+#include "play/fnozioli.h"
+#include "play/model/scoresheet.h"
+#include "store/resultsstore.h"
 
 #include <QAbstractItemView>
 #include <QCloseEvent>

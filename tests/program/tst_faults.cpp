@@ -3,9 +3,9 @@
 // locked or out of room, and a help document that is missing or hostile. Each
 // ends with a message that names what failed, keeps every total of the lesson,
 // and a retry works once the cause is gone.
-#include "../archive/archivefixture.h"
-#include "colours.h"
-#include "helppanel.h"
+#include "../store/archivefixture.h"
+#include "play/colours.h"
+#include "play/helppanel.h"
 #include "programharness.h"
 
 #include <QApplication>

@@ -2,8 +2,8 @@
 // from the pupil window through the main window to the archive and the
 // results window, look-ups, exits and close controls, and failures of the
 // archive that must not lose the pupil's answers.
-#include "clicklabel.h"
-#include "colours.h"
+#include "play/clicklabel.h"
+#include "play/colours.h"
 #include "programharness.h"
 
 #include <QStandardPaths>

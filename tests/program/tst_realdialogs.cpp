@@ -1,11 +1,11 @@
 // The platform's dialogs as the program shows them, answered as the pupil
 // would: the name dialog (no title of its own, the prompt, "Annulla") and a
 // message box.
-#include "dialogs.h"
-#include "fnozioli.h"
-#include "formnome.h"
-#include "module1.h"
-#include "risultati.h"
+#include "app/module1.h"
+#include "archive/dialogs.h"
+#include "archive/formnome.h"
+#include "archive/risultati.h"
+#include "play/fnozioli.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 // The tidying of a typed name: a handful of nasty names, and many random
 // names made of spaces, letters, tabs, no-break spaces and accented letters
 // compared with a plain restatement of the rule.
-#include "formnome.h"
+#include "archive/formnome.h"
 
 #include <QRandomGenerator>
 #include <QTest>

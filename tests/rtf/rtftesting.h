@@ -2,7 +2,7 @@
 
 // Small helpers shared by the tests of the rich-text reader.
 
-#include "rtfreader.h"
+#include "play/rtf/rtfreader.h"
 
 #include <QBuffer>
 #include <QImage>

@@ -1,5 +1,5 @@
 // nozioli-archivio: creates, exports and checks the results archive "nozioli.mdb".
-#include "resultsstore.h"
+#include "store/resultsstore.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

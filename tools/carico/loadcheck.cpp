@@ -1,6 +1,6 @@
 // The check after a load run: the logs of the processes against the archive.
-#include "loadplan.h"
-#include "loadrun.h"
+#include "tools/carico/loadplan.h"
+#include "tools/carico/loadrun.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "loadplan.h"
+#include "tools/carico/loadplan.h"
 
 #include <QSet>
 

@@ -3,7 +3,7 @@
 // tells which archiving wrote it and whether it is whole.
 #pragma once
 
-#include "resultsstore.h"
+#include "store/resultsstore.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
 // The processes of a load run and the check of what they left behind.
 #pragma once
 
-#include "resultsstore.h"
+#include "store/resultsstore.h"
 
 #include <QString>
 #include <QList>

@@ -1,6 +1,6 @@
 // The worker and reader processes of a load run.
-#include "loadplan.h"
-#include "loadrun.h"
+#include "tools/carico/loadplan.h"
+#include "tools/carico/loadrun.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -71,6 +71,7 @@ QString kindName(StoreError::Kind kind)
     case StoreError::Locked: return QStringLiteral("locked");
     case StoreError::DiskFull: return QStringLiteral("disk-full");
     case StoreError::Exists: return QStringLiteral("exists");
+    case StoreError::NoName: return QStringLiteral("no-name");
     case StoreError::Other: return QStringLiteral("other");
     }
     return QStringLiteral("other");

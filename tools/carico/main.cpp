@@ -4,7 +4,7 @@
 // same time while others list and look up names, then checks the archive
 // against what every process did and prints the figures. The same program,
 // started with --worker or --reader, is one of those processes.
-#include "loadrun.h"
+#include "tools/carico/loadrun.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 // Helpers shared by the archive tests: real archive files and direct SQL on them.
 #pragma once
 
-#include "resultsstore.h"
+#include "store/resultsstore.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,9 @@
 // Archiving the score sheet: the skip rule and the values written. Faults of
 // the archive while the program runs, each followed by a successful retry, are
 // tried on the whole program (tst_faults, tst_program).
-#include "archiving.h"
-#include "scoresheet.h"
+#include "play/model/scoresheet.h"
+#include "app/module1.h"
+#include "store/archiving.h"
 
 #include "archivefixture.h"
 
@@ -63,7 +64,7 @@ private slots:
         const QDateTime modified = QFileInfo(path).lastModified();
         ResultsStore store;
         QVERIFY(store.open(path));
-        const ArchiveResult r = archivia(store, QStringLiteral("Rossi Mario"), sheet);
+        const ArchiveResult r = archivia(store, QStringLiteral("Rossi Mario"), runningTotals(sheet));
         QCOMPARE(r.outcome, saved ? ArchiveResult::Saved : ArchiveResult::Skipped);
         QVERIFY(!r.error);
         store.close();
@@ -72,7 +73,7 @@ private slots:
                      "a skipped archiving leaves the file untouched");
             // Not even a missing archive matters when nothing is to be written.
             ResultsStore none;
-            QCOMPARE(archivia(none, QStringLiteral("Rossi Mario"), sheet).outcome, ArchiveResult::Skipped);
+            QCOMPARE(archivia(none, QStringLiteral("Rossi Mario"), runningTotals(sheet)).outcome, ArchiveResult::Skipped);
         } else {
             QCOMPARE(RawDb(path).value(QStringLiteral("SELECT count(*) FROM nozioli")).toInt(), 1);
         }
@@ -87,7 +88,7 @@ private slots:
         const QDateTime when(QDate(2024, 2, 29), QTime(23, 59, 58));
         ResultsStore store;
         QVERIFY(store.open(path));
-        QCOMPARE(archivia(store, QStringLiteral("Rossi Mario"), sheet, when).outcome, ArchiveResult::Saved);
+        QCOMPARE(archivia(store, QStringLiteral("Rossi Mario"), runningTotals(sheet), when).outcome, ArchiveResult::Saved);
         ResultRecord r;
         QCOMPARE(store.find(QStringLiteral("Rossi Mario"), &r), ResultsStore::Lookup::Found);
         QVERIFY2(sameTotals(r, totals(0)), "each total lands in the field of its own name");

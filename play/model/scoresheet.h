@@ -1,17 +1,12 @@
 #pragma once
 
 #include <QString>
-#include <QStringView>
 
 #include <array>
 
-// The number a counter caption begins with, leading blanks ignored; 0 when the
-// caption does not begin with a number. Values too large for 64 bits saturate.
-qint64 leadingNumber(QStringView caption);
-
-// Ten counters of right and wrong answers. Each counter lives in the caption
-// its label shows, and counting follows the caption: read its leading number,
-// add one, write back a plain decimal.
+// Ten counters of right and wrong answers, whole numbers from 0 that saturate
+// instead of overflowing. Each is shown as the plain decimal caption of its
+// label ("0", "1", … "10").
 class ScoreSheet
 {
 public:
@@ -31,10 +26,10 @@ public:
 
     ScoreSheet();
 
-    QString caption(Counter c) const { return m_captions[c]; }
-    qint64 value(Counter c) const { return leadingNumber(m_captions[c]); }
+    QString caption(Counter c) const { return QString::number(m_values[c]); }
+    qint64 value(Counter c) const { return m_values[c]; }
 
-    // Adds one to the counter by the caption rule.
+    // Adds one to the counter.
     void count(Counter c);
     void setValue(Counter c, qint64 value);
 
@@ -44,5 +39,5 @@ public:
     static QString counterName(Counter c);
 
 private:
-    std::array<QString, CounterCount> m_captions;
+    std::array<qint64, CounterCount> m_values;
 };

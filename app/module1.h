@@ -1,6 +1,6 @@
 #pragma once
 
-#include "resultsstore.h"
+#include "store/resultsstore.h"
 
 #include <QObject>
 #include <QString>
@@ -9,8 +9,12 @@
 
 class Dialogs;
 class FNozioli;
+class ScoreSheet;
 class FormNOME;
 class Risultati;
+
+// The six running totals of the score sheet, as archiving writes them.
+ArchiveTotals runningTotals(const ScoreSheet &sheet);
 
 // The program-wide state and the three windows. Owned by main(); the
 // windows read the state through it. Windows are created once and then only

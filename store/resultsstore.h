@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <array>
+#include <memory>
 #include <optional>
 
 // One row of the table "nozioli".
@@ -32,6 +33,25 @@ struct ArchiveTotals
     qint64 spaziotemposbagliati = 0;
 };
 
+// The six running totals: each is a field of the table, of ResultRecord and of
+// ArchiveTotals under the same name. Listed in the order archiving writes them
+// and the archive tool exports them; everything that handles all six loops
+// over this table.
+struct TotalField
+{
+    const char *name;
+    double ResultRecord::*recorded;
+    qint64 ArchiveTotals::*archived;
+};
+inline constexpr std::array<TotalField, 6> totalFields {{
+    {"spaziotempogiusti", &ResultRecord::spaziotempogiusti, &ArchiveTotals::spaziotempogiusti},
+    {"spaziotemposbagliati", &ResultRecord::spaziotemposbagliati, &ArchiveTotals::spaziotemposbagliati},
+    {"sovragiusti", &ResultRecord::sovragiusti, &ArchiveTotals::sovragiusti},
+    {"sovrasbagliati", &ResultRecord::sovrasbagliati, &ArchiveTotals::sovrasbagliati},
+    {"nozioligiusti", &ResultRecord::nozioligiusti, &ArchiveTotals::nozioligiusti},
+    {"noziolisbagliati", &ResultRecord::noziolisbagliati, &ArchiveTotals::noziolisbagliati},
+}};
+
 // Why an operation on the archive failed. The message is Italian and meant for
 // the pupil or the teacher: what failed, which file in which folder, what to try.
 struct StoreError
@@ -46,6 +66,7 @@ struct StoreError
         Locked,         // another program kept the archive busy past the busy timeout
         DiskFull,
         Exists,         // create(): a file is already there
+        NoName,         // save(): no pupil's name to archive under
         Other
     };
     Kind kind = None;
@@ -117,6 +138,6 @@ public:
 
 private:
     struct Private;
-    Private *d;
+    std::unique_ptr<Private> d;
     StoreError m_error;
 };

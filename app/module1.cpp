@@ -1,16 +1,28 @@
-#include "module1.h"
+#include "app/module1.h"
 
-#include "archiving.h"
-#include "dialogs.h"
-#include "fnozioli.h"
-#include "formnome.h"
-#include "risultati.h"
+#include "archive/dialogs.h"
+#include "archive/formnome.h"
+#include "archive/risultati.h"
+#include "play/fnozioli.h"
+#include "play/model/scoresheet.h"
+#include "store/archiving.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QPushButton>
 #include <QWindow>
+
+ArchiveTotals runningTotals(const ScoreSheet &sheet)
+{
+    ArchiveTotals t;
+    t.sovragiusti = sheet.value(ScoreSheet::sovragiusti);
+    t.sovrasbagliati = sheet.value(ScoreSheet::sovrasbagliati);
+    t.nozioligiusti = sheet.value(ScoreSheet::nozioligiusti);
+    t.noziolisbagliati = sheet.value(ScoreSheet::noziolisbagliati);
+    t.spaziotempogiusti = sheet.value(ScoreSheet::spaziotempogiusti);
+    t.spaziotemposbagliati = sheet.value(ScoreSheet::spaziotemposbagliati);
+    return t;
+}
 
 Module1::Module1(Dialogs &dialogs, QObject *parent)
     : QObject(parent)
@@ -30,7 +42,8 @@ Module1::~Module1()
 
 bool Module1::start()
 {
-    m_formNome = std::make_unique<FormNOME>(*this);
+    m_formNome = std::make_unique<FormNOME>(m_resultsDb, m_dialogs);
+    connect(m_formNome.get(), &FormNOME::pupilNameSet, this, &Module1::setPupilName);
     connect(m_formNome.get(), &FormNOME::nameChosen, this, &Module1::showFnozioli);
     // "Esco" leaves like "Esci": answers given since the last archiving are
     // archived first, so that no way out of the program loses them.
@@ -85,7 +98,7 @@ void Module1::archivioDeiRisultati()
 {
     if (!m_fnozioli || m_ended)
         return;
-    const ArchiveResult result = archivia(m_resultsDb, m_pupilName, m_fnozioli->scoreSheet());
+    const ArchiveResult result = archivia(m_resultsDb, m_pupilName, runningTotals(m_fnozioli->scoreSheet()));
     if (result.outcome == ArchiveResult::Failed) {
         m_dialogs.failure(m_fnozioli.get(), result.error.message);
         return;
@@ -95,10 +108,10 @@ void Module1::archivioDeiRisultati()
         return;
     }
     if (!m_risultati) {
-        m_risultati = new Risultati(*this, m_fnozioli.get());
+        m_risultati = new Risultati(m_resultsDb, m_dialogs, m_fnozioli.get());
         connect(m_risultati, &Risultati::escoRequested, this, &Module1::esci);
     }
-    m_risultati->findChild<QPushButton *>(QStringLiteral("CMDAGGIORNA"))->click();
+    m_risultati->showPupil(m_pupilName);
     if (m_ended)
         return;
     m_risultati->show();
@@ -111,7 +124,7 @@ bool Module1::esci()
     if (m_ended)
         return true;
     if (m_fnozioli) {
-        const ArchiveResult result = archivia(m_resultsDb, m_pupilName, m_fnozioli->scoreSheet());
+        const ArchiveResult result = archivia(m_resultsDb, m_pupilName, runningTotals(m_fnozioli->scoreSheet()));
         if (result.outcome == ArchiveResult::Failed) {
             m_dialogs.failure(m_fnozioli.get(), result.error.message);
             return false;

@@ -1,7 +1,7 @@
-#include "exercisemodel.h"
+#include "play/model/exercisemodel.h"
 
-#include "concepttaxonomy.h"
-#include "exercisebank.h"
+#include "content/concepttaxonomy.h"
+#include "content/exercisebank.h"
 
 namespace {
 

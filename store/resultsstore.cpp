@@ -1,4 +1,4 @@
-#include "resultsstore.h"
+#include "store/resultsstore.h"
 
 #include <QAtomicInteger>
 #include <QDir>
@@ -23,12 +23,6 @@
 #endif
 
 namespace {
-
-// The six totals in the order archiving writes them.
-const char *const totalFields[] = {
-    "spaziotempogiusti", "spaziotemposbagliati", "sovragiusti",
-    "sovrasbagliati", "nozioligiusti", "noziolisbagliati",
-};
 
 const char *const schema[] = {
     "CREATE TABLE nozioli ("
@@ -169,6 +163,9 @@ StoreError makeError(StoreError::Kind kind, Context ctx, const QString &path, co
         reason = q("Il file «%1» esiste già nella cartella «%2» e non viene sostituito: spostalo o "
                    "cancellalo prima, se vuoi davvero un archivio nuovo.");
         break;
+    case StoreError::NoName:
+        reason = q("manca il nome dell'alunno. Scegli o scrivi il tuo nome, poi riprova.");
+        break;
     case StoreError::Other:
         reason = q("Errore con l'archivio dei risultati «%1» nella cartella «%2» (%3): riprova; se "
                    "l'errore si ripete, avvisa l'insegnante.");
@@ -177,9 +174,13 @@ StoreError makeError(StoreError::Kind kind, Context ctx, const QString &path, co
     QString d = detail;
     if (d.isEmpty())
         d = kind == StoreError::NotAnArchive ? q("è rovinato o è un file di un altro tipo") : q("errore sconosciuto");
-    reason = reason.contains(QLatin1String("%3")) ? reason.arg(file, folder, d) : reason.arg(file, folder);
-    const QString head = lead(ctx);
-    return {kind, head.isEmpty() ? reason : head + u' ' + reason};
+    if (reason.contains(QLatin1String("%1")))
+        reason = reason.contains(QLatin1String("%3")) ? reason.arg(file, folder, d) : reason.arg(file, folder);
+    QString head = lead(ctx);
+    if (kind == StoreError::NoName)
+        head.chop(1);           // "… non sono stati archiviati: manca il nome …"
+    const QString separator = kind == StoreError::NoName ? QStringLiteral(": ") : QStringLiteral(" ");
+    return {kind, head.isEmpty() ? reason : head + separator + reason};
 }
 
 // Turns an engine failure into what the pupil or the teacher can act on.
@@ -310,8 +311,8 @@ Layout inspect(QSqlDatabase &db)
         l.problems << q("non ha la tabella «nozioli»");
     } else {
         QStringList needed{QStringLiteral("nome"), QStringLiteral("data"), QStringLiteral("chiave")};
-        for (const char *f : totalFields)
-            needed << QString::fromLatin1(f);
+        for (const TotalField &f : totalFields)
+            needed << QString::fromLatin1(f.name);
         for (const QString &f : std::as_const(needed)) {
             if (!columns.contains(f))
                 l.problems << q("la tabella «nozioli» non ha il campo «%1»").arg(f);
@@ -359,10 +360,13 @@ QDateTime parseDate(const QVariant &v)
     return t;
 }
 
+// "nome", "data", then the six totals in the order of totalFields.
 QString selectRecord()
 {
-    return QStringLiteral("SELECT nome, data, sovragiusti, sovrasbagliati, nozioligiusti, noziolisbagliati, "
-                          "spaziotempogiusti, spaziotemposbagliati FROM nozioli");
+    QString sql = QStringLiteral("SELECT nome, data");
+    for (const TotalField &f : totalFields)
+        sql += QLatin1String(", ") + QLatin1String(f.name);
+    return sql + QLatin1String(" FROM nozioli");
 }
 
 ResultRecord readRecord(const QSqlQuery &query)
@@ -370,12 +374,9 @@ ResultRecord readRecord(const QSqlQuery &query)
     ResultRecord r;
     r.nome = query.value(0).toString();
     r.data = parseDate(query.value(1));
-    r.sovragiusti = query.value(2).toDouble();
-    r.sovrasbagliati = query.value(3).toDouble();
-    r.nozioligiusti = query.value(4).toDouble();
-    r.noziolisbagliati = query.value(5).toDouble();
-    r.spaziotempogiusti = query.value(6).toDouble();
-    r.spaziotemposbagliati = query.value(7).toDouble();
+    int column = 2;
+    for (const TotalField &f : totalFields)
+        r.*f.recorded = query.value(column++).toDouble();
     return r;
 }
 
@@ -391,7 +392,40 @@ struct ResultsStore::Private
 
     bool connect(Context ctx, StoreError &err);
     bool ready(Context ctx, StoreError &err);
+    // Runs one read-only statement and hands each row to onRow; on failure
+    // sets err, drops the connection (the next operation starts afresh) and
+    // returns false.
+    template <typename OnRow>
+    bool read(const QString &sql, const QVariantList &binds, StoreError &err, OnRow onRow);
 };
+
+template <typename OnRow>
+bool ResultsStore::Private::read(const QString &sql, const QVariantList &binds, StoreError &err, OnRow onRow)
+{
+    if (!ready(Context::Read, err))
+        return false;
+    QSqlError failure;
+    {
+        QSqlQuery query(conn.db);
+        query.setForwardOnly(true);
+        if (query.prepare(sql)) {
+            for (const QVariant &b : binds)
+                query.addBindValue(b);
+            if (query.exec()) {
+                while (query.next() && onRow(query)) {
+                }
+            }
+        }
+        if (query.lastError().isValid())
+            failure = query.lastError();
+    }
+    if (failure.isValid()) {
+        err = classify(failure, Context::Read, path);
+        conn.close();
+        return false;
+    }
+    return true;
+}
 
 // Opens the file at path and checks that it is an archive; nothing is created.
 bool ResultsStore::Private::connect(Context ctx, StoreError &err)
@@ -487,12 +521,9 @@ bool ResultsStore::Private::ready(Context ctx, StoreError &err)
     return true;
 }
 
-ResultsStore::ResultsStore() : d(new Private) {}
+ResultsStore::ResultsStore() : d(std::make_unique<Private>()) {}
 
-ResultsStore::~ResultsStore()
-{
-    delete d;
-}
+ResultsStore::~ResultsStore() = default;
 
 bool ResultsStore::open(const QString &path)
 {
@@ -540,82 +571,41 @@ void ResultsStore::setPageLimitForTesting(qint64 pages)
 std::optional<QStringList> ResultsStore::listNames()
 {
     m_error = {};
-    if (!d->ready(Context::Read, m_error))
-        return std::nullopt;
     QStringList names;
-    QSqlError failure;
-    {
-        QSqlQuery query(d->conn.db);
-        query.setForwardOnly(true);
-        if (query.exec(QStringLiteral("SELECT nome FROM nozioli ORDER BY rowid"))) {
-            while (query.next()) {
-                const QString name = query.value(0).toString();
-                if (!name.isEmpty())
-                    names << name;
-            }
-        }
-        if (query.lastError().isValid())
-            failure = query.lastError();
-    }
-    if (failure.isValid()) {
-        m_error = classify(failure, Context::Read, d->path);
-        d->conn.close();
-        return std::nullopt;
-    }
-    return names;
+    const bool ok = d->read(QStringLiteral("SELECT nome FROM nozioli ORDER BY rowid"), {}, m_error,
+                            [&](const QSqlQuery &query) {
+                                const QString name = query.value(0).toString();
+                                if (!name.isEmpty())
+                                    names << name;
+                                return true;
+                            });
+    return ok ? std::optional(names) : std::nullopt;
 }
 
 std::optional<QList<ResultRecord>> ResultsStore::records()
 {
     m_error = {};
-    if (!d->ready(Context::Read, m_error))
-        return std::nullopt;
     QList<ResultRecord> rows;
-    QSqlError failure;
-    {
-        QSqlQuery query(d->conn.db);
-        query.setForwardOnly(true);
-        if (query.exec(selectRecord() + QLatin1String(" ORDER BY rowid"))) {
-            while (query.next())
-                rows << readRecord(query);
-        }
-        if (query.lastError().isValid())
-            failure = query.lastError();
-    }
-    if (failure.isValid()) {
-        m_error = classify(failure, Context::Read, d->path);
-        d->conn.close();
-        return std::nullopt;
-    }
-    return rows;
+    const bool ok = d->read(selectRecord() + QLatin1String(" ORDER BY rowid"), {}, m_error,
+                            [&](const QSqlQuery &query) {
+                                rows << readRecord(query);
+                                return true;
+                            });
+    return ok ? std::optional(rows) : std::nullopt;
 }
 
 ResultsStore::Lookup ResultsStore::find(const QString &name, ResultRecord *record)
 {
     m_error = {};
-    if (!d->ready(Context::Read, m_error))
-        return Lookup::Failed;
     Lookup result = Lookup::NotFound;
-    QSqlError failure;
-    {
-        QSqlQuery query(d->conn.db);
-        query.setForwardOnly(true);
-        query.prepare(selectRecord() + QLatin1String(" WHERE chiave = ?"));
-        query.addBindValue(foldName(name));
-        if (query.exec() && query.next()) {
-            result = Lookup::Found;
-            if (record)
-                *record = readRecord(query);
-        }
-        if (query.lastError().isValid())
-            failure = query.lastError();
-    }
-    if (failure.isValid()) {
-        m_error = classify(failure, Context::Read, d->path);
-        d->conn.close();
-        return Lookup::Failed;
-    }
-    return result;
+    const bool ok = d->read(selectRecord() + QLatin1String(" WHERE chiave = ?"), {foldName(name)}, m_error,
+                            [&](const QSqlQuery &query) {
+                                result = Lookup::Found;
+                                if (record)
+                                    *record = readRecord(query);
+                                return false;
+                            });
+    return ok ? result : Lookup::Failed;
 }
 
 bool ResultsStore::save(const QString &name, const ArchiveTotals &totals, const QDateTime &when)
@@ -623,18 +613,13 @@ bool ResultsStore::save(const QString &name, const ArchiveTotals &totals, const 
     m_error = {};
     if (name.isEmpty()) {
         // A row without a name could never be listed again.
-        m_error = {StoreError::Other, q("I risultati non sono stati archiviati: manca il nome dell'alunno. "
-                                        "Scegli o scrivi il tuo nome, poi riprova.")};
+        m_error = makeError(StoreError::NoName, Context::Save, d->path);
         return false;
     }
     if (!d->ready(Context::Save, m_error))
         return false;
 
     const QDateTime moment = when.isValid() ? when.toLocalTime() : QDateTime::currentDateTime();
-    const qint64 values[] = {
-        totals.spaziotempogiusti, totals.spaziotemposbagliati, totals.sovragiusti,
-        totals.sovrasbagliati, totals.nozioligiusti, totals.noziolisbagliati,
-    };
 
     QSqlError failure;
     bool saved = false;
@@ -644,8 +629,8 @@ bool ResultsStore::save(const QString &name, const ArchiveTotals &totals, const 
         if (query.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
             if (!d->conn.upsert) {
                 QString columns, marks, updates;
-                for (const char *f : totalFields) {
-                    const QString field = QString::fromLatin1(f);
+                for (const TotalField &f : totalFields) {
+                    const QString field = QString::fromLatin1(f.name);
                     columns += QLatin1String(", ") + field;
                     marks += QLatin1String(", ?");
                     updates += field + QLatin1String(" = excluded.") + field + QLatin1String(", ");
@@ -667,8 +652,8 @@ bool ResultsStore::save(const QString &name, const ArchiveTotals &totals, const 
                 int position = 0;
                 write.bindValue(position++, name);
                 write.bindValue(position++, foldName(name));
-                for (qint64 v : values)
-                    write.bindValue(position++, double(v));
+                for (const TotalField &f : totalFields)
+                    write.bindValue(position++, double(totals.*f.archived));
                 write.bindValue(position++, moment.toString(QLatin1String(dateFormat)));
                 if (!write.exec())
                     failure = write.lastError();
@@ -816,9 +801,10 @@ QStringList ResultsStore::verify(const QString &path)
                 QHash<QString, int> perKey;
                 QStringList keyOrder;
                 QHash<QString, QString> firstName;
-                if (query.exec(QStringLiteral("SELECT nome, chiave, data, sovragiusti, sovrasbagliati, nozioligiusti, "
-                                              "noziolisbagliati, spaziotempogiusti, spaziotemposbagliati "
-                                              "FROM nozioli ORDER BY rowid"))) {
+                QString select = QStringLiteral("SELECT nome, chiave, data");
+                for (const TotalField &f : totalFields)
+                    select += QLatin1String(", ") + QLatin1String(f.name);
+                if (query.exec(select + QLatin1String(" FROM nozioli ORDER BY rowid"))) {
                     while (query.next()) {
                         ++rows;
                         const QString name = query.value(0).toString();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scoresheet.h"
+#include "play/model/scoresheet.h"
 
 #include <QString>
 

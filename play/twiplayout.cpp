@@ -1,6 +1,6 @@
-#include "twiplayout.h"
+#include "play/twiplayout.h"
 
-#include "fnozioli.h"
+#include "play/fnozioli.h"
 
 #include <QAbstractButton>
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "twips.h"
+#include "play/twips.h"
 
 #include <QMargins>
 #include <QRect>
