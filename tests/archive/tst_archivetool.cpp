@@ -31,6 +31,16 @@ Run tool(const QStringList &args, const QString &workDir = {})
     return r;
 }
 
+// Text from a UTF-16 literal, NUL characters included.
+template<qsizetype N>
+QString text(const char16_t (&s)[N])
+{
+    return QStringView(s, N - 1).toString();
+}
+
+const QByteArray csvHeader = "nome,data,sovragiusti,sovrasbagliati,nozioligiusti,noziolisbagliati,"
+                             "spaziotempogiusti,spaziotemposbagliati\r\n";
+
 } // namespace
 
 class TstArchiveTool : public QObject
@@ -82,8 +92,7 @@ private slots:
                                 QStringLiteral("-2"), QStringLiteral("Bianchi")};
         const char *const written[] = {"\"Rossi, \"\"Mario\"\"\"", "'=1+1", "\"Niccolò\nsecondo rigo\"",
                                        "'@SOMMA(A1)", "'-2", "Bianchi"};
-        QByteArray expected = "nome,data,sovragiusti,sovrasbagliati,nozioligiusti,noziolisbagliati,"
-                              "spaziotempogiusti,spaziotemposbagliati\r\n";
+        QByteArray expected = csvHeader;
         {
             ResultsStore store;
             QVERIFY(store.open(path));
@@ -108,6 +117,52 @@ private slots:
 
         const Run self = tool({QStringLiteral("esporta"), path, QStringLiteral("-o"), path});
         QVERIFY2(self.exitCode != 0 && ResultsStore::verify(path).isEmpty(), "the archive is never written over");
+    }
+
+    // Each row names what the cell must not let through: a formula behind
+    // invisible characters or in full-width form, a typed apostrophe that would
+    // make two names alike, control characters no spreadsheet shows.
+    void esportaKeepsNamesText_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("cell");
+        QTest::newRow("spaces then =") << text(u"  =1+1") << text(u"'  =1+1");
+        QTest::newRow("no-break space then =") << text(u"\u00A0=1+1") << text(u"'\u00A0=1+1");
+        QTest::newRow("ideographic space then +") << text(u"\u3000+1") << text(u"'\u3000+1");
+        QTest::newRow("byte-order mark then =") << text(u"\uFEFF=1+1") << text(u"'\uFEFF=1+1");
+        QTest::newRow("zero-width space then @") << text(u"\u200B@SOMMA(A1)") << text(u"'\u200B@SOMMA(A1)");
+        QTest::newRow("right-to-left mark then -") << text(u"\u200F-2") << text(u"'\u200F-2");
+        QTest::newRow("line feed then =") << text(u"\n=1+1") << text(u"\"'\n=1+1\"");
+        QTest::newRow("full-width =") << text(u"\uFF1D1+1") << text(u"'\uFF1D1+1");
+        QTest::newRow("full-width +") << text(u"\uFF0B1") << text(u"'\uFF0B1");
+        QTest::newRow("full-width -") << text(u"\uFF0D1") << text(u"'\uFF0D1");
+        QTest::newRow("full-width @") << text(u"\uFF20SOMMA(A1)") << text(u"'\uFF20SOMMA(A1)");
+        QTest::newRow("space then small =") << text(u" \uFE661+1") << text(u"' \uFE661+1");
+        QTest::newRow("typed apostrophe before =") << text(u"'=1+1") << text(u"''=1+1");
+        QTest::newRow("typed apostrophe before a name") << text(u"'Rossi") << text(u"''Rossi");
+        QTest::newRow("NUL inside") << text(u"Ros\0si") << text(u"Ros\uFFFDsi");
+        QTest::newRow("NUL then =") << text(u"\0=1+1") << text(u"'\uFFFD=1+1");
+        QTest::newRow("escape sequence") << text(u"\x1B[31mRossi") << text(u"\uFFFD[31mRossi");
+        QTest::newRow("DEL and a C1 control") << text(u"Ros\x7Fsi\x85") << text(u"Ros\uFFFDsi\uFFFD");
+    }
+
+    void esportaKeepsNamesText()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, cell);
+        QVERIFY(ResultsStore::create(path, nullptr));
+        {
+            ResultsStore store;
+            QVERIFY(store.open(path));
+            QVERIFY(store.save(name, totals(0), QDateTime(QDate(2024, 3, 1), QTime(8, 30, 0))));
+        }
+        // The name byte for byte, as another program could have stored it
+        // (SQLite drops a leading byte-order mark from text bound as UTF-16).
+        QVERIFY(RawDb(path).exec(QStringLiteral("UPDATE nozioli SET nome = CAST(X'%1' AS TEXT)")
+                                     .arg(QString::fromLatin1(name.toUtf8().toHex()))));
+        const Run r = tool({QStringLiteral("esporta"), path});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QCOMPARE(r.out, csvHeader + cell.toUtf8() + ",2024-03-01 08:30:00,1,2,3,4,5,6\r\n");
     }
 
     void esportaReportsAMissingArchive()

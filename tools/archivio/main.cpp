@@ -1,4 +1,5 @@
 // nozioli-archivio: creates, exports and checks the results archive "nozioli.mdb".
+#include "csvexport.h"
 #include "resultsstore.h"
 
 #include <QCommandLineParser>
@@ -82,26 +83,6 @@ int crea(const QStringList &args)
     return Success;
 }
 
-// One CSV field (RFC 4180): quoted when it holds a separator, a quote or a line end.
-QString csvField(const QString &text)
-{
-    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\r') && !text.contains(u'\n'))
-        return text;
-    QString quoted = text;
-    quoted.replace(u8("\""), u8("\"\""));
-    return u'"' + quoted + u'"';
-}
-
-// Names are typed by the pupils: one that a spreadsheet would read as a formula
-// gets a leading apostrophe, so that it is shown as text.
-QString csvName(const QString &name)
-{
-    static const QString formulaStarts = u8("=+-@\t\r");
-    if (!name.isEmpty() && formulaStarts.contains(name.front()))
-        return csvField(u'\'' + name);
-    return csvField(name);
-}
-
 QString csvNumber(double v)
 {
     if (std::isfinite(v) && v == std::floor(v) && std::fabs(v) < 1e15)
@@ -117,7 +98,7 @@ QByteArray csv(const QList<ResultRecord> &rows)
         + crlf;
     for (const ResultRecord &r : rows) {
         const QStringList fields{
-            csvName(r.nome),
+            csvCell(r.nome),
             r.data.isValid() ? r.data.toString(u8("yyyy-MM-dd HH:mm:ss")) : QString(),
             csvNumber(r.sovragiusti),
             csvNumber(r.sovrasbagliati),
