@@ -7,6 +7,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 namespace {
 
 struct Run
@@ -16,11 +23,13 @@ struct Run
     QString err;
 };
 
-Run tool(const QStringList &args, const QString &workDir = {})
+Run tool(const QStringList &args, const QString &workDir = {}, const std::function<void(QProcess &)> &prepare = {})
 {
     QProcess p;
     if (!workDir.isEmpty())
         p.setWorkingDirectory(workDir);
+    if (prepare)
+        prepare(p);
     p.start(QStringLiteral(ARCHIVE_TOOL), args);
     Run r;
     if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
@@ -163,6 +172,66 @@ private slots:
         const Run r = tool({QStringLiteral("esporta"), path});
         QVERIFY2(r.exitCode == 0, qPrintable(r.err));
         QCOMPARE(r.out, csvHeader + cell.toUtf8() + ",2024-03-01 08:30:00,1,2,3,4,5,6\r\n");
+    }
+
+    // A write that fails must fail the command, say why in Italian, and leave
+    // a CSV already there as it was, with no temporary file beside it. The
+    // full device is a node of its own in the test folder when one can be made
+    // (as root), so that nothing can ever replace the system's /dev/full.
+    void esportaReportsAFailedWrite_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("standard output on the full device") << QStringLiteral("stdout") << QStringLiteral("spazio");
+        QTest::newRow("-o the full device") << QStringLiteral("device") << QStringLiteral("spazio");
+        QTest::newRow("disk full over a good CSV (file size limit)")
+            << QStringLiteral("limit") << QStringLiteral("dimensione massima");
+    }
+
+    void esportaReportsAFailedWrite()
+    {
+        QFETCH(QString, target);
+        QFETCH(QString, expected);
+        QVERIFY(ResultsStore::create(path, nullptr));
+        {
+            ResultsStore store;
+            QVERIFY(store.open(path));
+            for (int i = 0; i < 50; ++i)
+                QVERIFY(store.save(QStringLiteral("Alunno %1").arg(i), totals(i), QDateTime::currentDateTime()));
+        }
+        const QString csvPath = dir->filePath(QStringLiteral("classe.csv"));
+        const QByteArray good = csvHeader + "Rossi,2024-03-01 08:30:00,1,2,3,4,5,6\r\n";
+        QVERIFY(replaceFile(csvPath, good));
+
+        QString device = dir->filePath(QStringLiteral("full"));
+        if (::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+            device = QStringLiteral("/dev/full");
+        QVERIFY2(QFileInfo(device).exists() && !QFileInfo(device).isFile(), qPrintable(device));
+
+        Run r;
+        if (target == u"stdout") {
+            r = tool({QStringLiteral("esporta"), path}, {},
+                     [&](QProcess &p) { p.setStandardOutputFile(device); });
+        } else if (target == u"device") {
+            r = tool({QStringLiteral("esporta"), path, QStringLiteral("-o"), device});
+        } else {
+            // Writing past RLIMIT_FSIZE fails with EFBIG, as a full disk fails
+            // with ENOSPC, part of the way into the file.
+            r = tool({QStringLiteral("esporta"), path, QStringLiteral("-o"), csvPath}, {}, [](QProcess &p) {
+                p.setChildProcessModifier([] {
+                    const rlimit limit{512, 512};
+                    ::setrlimit(RLIMIT_FSIZE, &limit);
+                    ::signal(SIGXFSZ, SIG_IGN);
+                });
+            });
+        }
+        QVERIFY2(r.exitCode > 0, qPrintable(r.err));
+        QVERIFY2(r.err.contains(expected) && !r.err.contains(QStringLiteral("Esportate")), qPrintable(r.err));
+        QVERIFY2(QFileInfo(device).exists() && !QFileInfo(device).isFile(), "the device is never replaced");
+        QCOMPARE(readBytes(csvPath), good);
+        QStringList left = QDir(dir->path()).entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot);
+        left.removeAll(QStringLiteral("full"));
+        QCOMPARE(left, QStringList({QStringLiteral("classe.csv"), QStringLiteral("nozioli.mdb")}));
     }
 
     void esportaReportsAMissingArchive()
