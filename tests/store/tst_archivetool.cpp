@@ -7,6 +7,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 namespace {
 
 struct Run
@@ -16,11 +23,13 @@ struct Run
     QString err;
 };
 
-Run tool(const QStringList &args, const QString &workDir = {})
+Run tool(const QStringList &args, const QString &workDir = {}, const std::function<void(QProcess &)> &prepare = {})
 {
     QProcess p;
     if (!workDir.isEmpty())
         p.setWorkingDirectory(workDir);
+    if (prepare)
+        prepare(p);
     p.start(QStringLiteral(ARCHIVE_TOOL), args);
     Run r;
     if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
@@ -30,6 +39,16 @@ Run tool(const QStringList &args, const QString &workDir = {})
     r.err = QString::fromUtf8(p.readAllStandardError());
     return r;
 }
+
+// Text from a UTF-16 literal, NUL characters included.
+template<qsizetype N>
+QString text(const char16_t (&s)[N])
+{
+    return QStringView(s, N - 1).toString();
+}
+
+const QByteArray csvHeader = "nome,data,sovragiusti,sovrasbagliati,nozioligiusti,noziolisbagliati,"
+                             "spaziotempogiusti,spaziotemposbagliati\r\n";
 
 } // namespace
 
@@ -82,8 +101,7 @@ private slots:
                                 QStringLiteral("-2"), QStringLiteral("Bianchi")};
         const char *const written[] = {"\"Rossi, \"\"Mario\"\"\"", "'=1+1", "\"Niccolò\nsecondo rigo\"",
                                        "'@SOMMA(A1)", "'-2", "Bianchi"};
-        QByteArray expected = "nome,data,sovragiusti,sovrasbagliati,nozioligiusti,noziolisbagliati,"
-                              "spaziotempogiusti,spaziotemposbagliati\r\n";
+        QByteArray expected = csvHeader;
         {
             ResultsStore store;
             QVERIFY(store.open(path));
@@ -108,6 +126,112 @@ private slots:
 
         const Run self = tool({QStringLiteral("esporta"), path, QStringLiteral("-o"), path});
         QVERIFY2(self.exitCode != 0 && ResultsStore::verify(path).isEmpty(), "the archive is never written over");
+    }
+
+    // Each row names what the cell must not let through: a formula behind
+    // invisible characters or in full-width form, a typed apostrophe that would
+    // make two names alike, control characters no spreadsheet shows.
+    void esportaKeepsNamesText_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("cell");
+        QTest::newRow("spaces then =") << text(u"  =1+1") << text(u"'  =1+1");
+        QTest::newRow("no-break space then =") << text(u"\u00A0=1+1") << text(u"'\u00A0=1+1");
+        QTest::newRow("ideographic space then +") << text(u"\u3000+1") << text(u"'\u3000+1");
+        QTest::newRow("byte-order mark then =") << text(u"\uFEFF=1+1") << text(u"'\uFEFF=1+1");
+        QTest::newRow("zero-width space then @") << text(u"\u200B@SOMMA(A1)") << text(u"'\u200B@SOMMA(A1)");
+        QTest::newRow("right-to-left mark then -") << text(u"\u200F-2") << text(u"'\u200F-2");
+        QTest::newRow("line feed then =") << text(u"\n=1+1") << text(u"\"'\n=1+1\"");
+        QTest::newRow("full-width =") << text(u"\uFF1D1+1") << text(u"'\uFF1D1+1");
+        QTest::newRow("full-width +") << text(u"\uFF0B1") << text(u"'\uFF0B1");
+        QTest::newRow("full-width -") << text(u"\uFF0D1") << text(u"'\uFF0D1");
+        QTest::newRow("full-width @") << text(u"\uFF20SOMMA(A1)") << text(u"'\uFF20SOMMA(A1)");
+        QTest::newRow("space then small =") << text(u" \uFE661+1") << text(u"' \uFE661+1");
+        QTest::newRow("typed apostrophe before =") << text(u"'=1+1") << text(u"''=1+1");
+        QTest::newRow("typed apostrophe before a name") << text(u"'Rossi") << text(u"''Rossi");
+        QTest::newRow("NUL inside") << text(u"Ros\0si") << text(u"Ros\uFFFDsi");
+        QTest::newRow("NUL then =") << text(u"\0=1+1") << text(u"'\uFFFD=1+1");
+        QTest::newRow("escape sequence") << text(u"\x1B[31mRossi") << text(u"\uFFFD[31mRossi");
+        QTest::newRow("DEL and a C1 control") << text(u"Ros\x7Fsi\x85") << text(u"Ros\uFFFDsi\uFFFD");
+    }
+
+    void esportaKeepsNamesText()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, cell);
+        QVERIFY(ResultsStore::create(path, nullptr));
+        {
+            ResultsStore store;
+            QVERIFY(store.open(path));
+            QVERIFY(store.save(name, totals(0), QDateTime(QDate(2024, 3, 1), QTime(8, 30, 0))));
+        }
+        // The name byte for byte, as another program could have stored it
+        // (SQLite drops a leading byte-order mark from text bound as UTF-16).
+        QVERIFY(RawDb(path).exec(QStringLiteral("UPDATE nozioli SET nome = CAST(X'%1' AS TEXT)")
+                                     .arg(QString::fromLatin1(name.toUtf8().toHex()))));
+        const Run r = tool({QStringLiteral("esporta"), path});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QCOMPARE(r.out, csvHeader + cell.toUtf8() + ",2024-03-01 08:30:00,1,2,3,4,5,6\r\n");
+    }
+
+    // A write that fails must fail the command, say why in Italian, and leave
+    // a CSV already there as it was, with no temporary file beside it. The
+    // full device is a node of its own in the test folder when one can be made
+    // (as root), so that nothing can ever replace the system's /dev/full.
+    void esportaReportsAFailedWrite_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("standard output on the full device") << QStringLiteral("stdout") << QStringLiteral("spazio");
+        QTest::newRow("-o the full device") << QStringLiteral("device") << QStringLiteral("spazio");
+        QTest::newRow("disk full over a good CSV (file size limit)")
+            << QStringLiteral("limit") << QStringLiteral("dimensione massima");
+    }
+
+    void esportaReportsAFailedWrite()
+    {
+        QFETCH(QString, target);
+        QFETCH(QString, expected);
+        QVERIFY(ResultsStore::create(path, nullptr));
+        {
+            ResultsStore store;
+            QVERIFY(store.open(path));
+            for (int i = 0; i < 50; ++i)
+                QVERIFY(store.save(QStringLiteral("Alunno %1").arg(i), totals(i), QDateTime::currentDateTime()));
+        }
+        const QString csvPath = dir->filePath(QStringLiteral("classe.csv"));
+        const QByteArray good = csvHeader + "Rossi,2024-03-01 08:30:00,1,2,3,4,5,6\r\n";
+        QVERIFY(replaceFile(csvPath, good));
+
+        QString device = dir->filePath(QStringLiteral("full"));
+        if (::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+            device = QStringLiteral("/dev/full");
+        QVERIFY2(QFileInfo(device).exists() && !QFileInfo(device).isFile(), qPrintable(device));
+
+        Run r;
+        if (target == u"stdout") {
+            r = tool({QStringLiteral("esporta"), path}, {},
+                     [&](QProcess &p) { p.setStandardOutputFile(device); });
+        } else if (target == u"device") {
+            r = tool({QStringLiteral("esporta"), path, QStringLiteral("-o"), device});
+        } else {
+            // Writing past RLIMIT_FSIZE fails with EFBIG, as a full disk fails
+            // with ENOSPC, part of the way into the file.
+            r = tool({QStringLiteral("esporta"), path, QStringLiteral("-o"), csvPath}, {}, [](QProcess &p) {
+                p.setChildProcessModifier([] {
+                    const rlimit limit{512, 512};
+                    ::setrlimit(RLIMIT_FSIZE, &limit);
+                    ::signal(SIGXFSZ, SIG_IGN);
+                });
+            });
+        }
+        QVERIFY2(r.exitCode > 0, qPrintable(r.err));
+        QVERIFY2(r.err.contains(expected) && !r.err.contains(QStringLiteral("Esportate")), qPrintable(r.err));
+        QVERIFY2(QFileInfo(device).exists() && !QFileInfo(device).isFile(), "the device is never replaced");
+        QCOMPARE(readBytes(csvPath), good);
+        QStringList left = QDir(dir->path()).entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot);
+        left.removeAll(QStringLiteral("full"));
+        QCOMPARE(left, QStringList({QStringLiteral("classe.csv"), QStringLiteral("nozioli.mdb")}));
     }
 
     void esportaReportsAMissingArchive()

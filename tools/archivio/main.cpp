@@ -1,4 +1,5 @@
 // nozioli-archivio: creates, exports and checks the results archive "nozioli.mdb".
+#include "store/csvexport.h"
 #include "store/resultsstore.h"
 
 #include <QCommandLineParser>
@@ -9,8 +10,11 @@
 #include <QSaveFile>
 #include <QTextStream>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+
+#include <unistd.h>
 
 namespace {
 
@@ -82,26 +86,6 @@ int crea(const QStringList &args)
     return Success;
 }
 
-// One CSV field (RFC 4180): quoted when it holds a separator, a quote or a line end.
-QString csvField(const QString &text)
-{
-    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\r') && !text.contains(u'\n'))
-        return text;
-    QString quoted = text;
-    quoted.replace(u8("\""), u8("\"\""));
-    return u'"' + quoted + u'"';
-}
-
-// Names are typed by the pupils: one that a spreadsheet would read as a formula
-// gets a leading apostrophe, so that it is shown as text.
-QString csvName(const QString &name)
-{
-    static const QString formulaStarts = u8("=+-@\t\r");
-    if (!name.isEmpty() && formulaStarts.contains(name.front()))
-        return csvField(u'\'' + name);
-    return csvField(name);
-}
-
 QString csvNumber(double v)
 {
     if (std::isfinite(v) && v == std::floor(v) && std::fabs(v) < 1e15)
@@ -117,7 +101,7 @@ QByteArray csv(const QList<ResultRecord> &rows)
         + crlf;
     for (const ResultRecord &r : rows) {
         const QStringList fields{
-            csvName(r.nome),
+            csvCell(r.nome),
             r.data.isValid() ? r.data.toString(u8("yyyy-MM-dd HH:mm:ss")) : QString(),
             csvNumber(r.sovragiusti),
             csvNumber(r.sovrasbagliati),
@@ -129,6 +113,85 @@ QByteArray csv(const QList<ResultRecord> &rows)
         out += fields.join(u',') + crlf;
     }
     return out.toUtf8();
+}
+
+// What went wrong with a write, in Italian, from the system's error number
+// taken right after the failing call; else the device's own description.
+QString writeProblem(int error, const QFileDevice &device)
+{
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+        return u8("non c'è più spazio sul disco");
+    case EFBIG:
+        return u8("il file supererebbe la dimensione massima consentita");
+    case EACCES:
+    case EPERM:
+        return u8("non hai il permesso di scriverci");
+    case EROFS:
+        return u8("il disco è di sola lettura");
+    case EIO:
+        return u8("errore di lettura o scrittura del disco");
+    default:
+        break;
+    }
+    if (device.error() != QFileDevice::NoError && !device.errorString().isEmpty())
+        return device.errorString();
+    return u8("la scrittura si è interrotta");
+}
+
+// Writes all of data to a device opened unbuffered, so that a failure shows at
+// the call that met it, with its error number. Returns the problem, or "".
+QString writeAll(QFileDevice &out, const QByteArray &data)
+{
+    errno = 0;
+    if (out.write(data) != data.size() || !out.flush())
+        return writeProblem(errno, out);
+    return {};
+}
+
+QString writeToStandardOutput(const QByteArray &data)
+{
+    QFile out;
+    errno = 0;
+    if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle))
+        return u8("lo standard output è chiuso");
+    return writeAll(out, data);
+}
+
+// A regular file is written under a temporary name in its folder and moved
+// into place only once all of it is on the disk, so that a failure leaves any
+// earlier file as it was. Anything else already there (a device, a pipe) is
+// written directly: it cannot be replaced, and must not be.
+QString writeFile(const QString &fileName, const QByteArray &data)
+{
+    const QFileInfo target(fileName);
+    if (target.isDir())
+        return u8("con quel nome c'è una cartella");
+    if (target.exists() && !target.isFile()) {
+        QFile out(fileName);
+        errno = 0;
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            return writeProblem(errno, out);
+        if (QString problem = writeAll(out, data); !problem.isEmpty())
+            return problem;
+        errno = 0;
+        out.close();
+        return out.error() == QFileDevice::NoError ? QString() : writeProblem(errno, out);
+    }
+    QSaveFile out(fileName);
+    errno = 0;
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return writeProblem(errno, out);
+    if (QString problem = writeAll(out, data); !problem.isEmpty())
+        return problem;     // the temporary file goes with out
+    errno = 0;
+    if (::fsync(out.handle()) != 0 && errno != EINVAL)
+        return writeProblem(errno, out);
+    errno = 0;
+    if (!out.commit())
+        return writeProblem(errno, out);
+    return {};
 }
 
 int esporta(const QStringList &args, const QString &output)
@@ -157,16 +220,18 @@ int esporta(const QStringList &args, const QString &output)
         count = rows->size();
     }
     if (output.isEmpty() || output == u8("-")) {
-        QFile out;
-        if (!out.open(stdout, QIODevice::WriteOnly) || out.write(data) != data.size() || !out.flush()) {
-            say(u8("Impossibile scrivere sullo standard output: %1").arg(out.errorString()));
+        const QString problem = writeToStandardOutput(data);
+        if (!problem.isEmpty()) {
+            say(u8("Impossibile scrivere il CSV sullo standard output: %1.").arg(problem));
             return Failure;
         }
         return Success;
     }
-    QSaveFile out(output);
-    if (!out.open(QIODevice::WriteOnly) || out.write(data) != data.size() || !out.commit()) {
-        say(u8("Impossibile scrivere il file CSV «%1»: %2").arg(native(output), out.errorString()));
+    const bool replacing = QFileInfo(output).isFile();
+    const QString problem = writeFile(output, data);
+    if (!problem.isEmpty()) {
+        say(u8("Impossibile scrivere il file CSV «%1»: %2.").arg(native(output), problem)
+            + (replacing ? u8(" Il file già presente non è stato cambiato.") : QString()));
         return Failure;
     }
     say(u8("Esportate %1 righe dell'archivio «%2» nel file «%3».").arg(count).arg(native(path), native(output)));
