@@ -67,9 +67,9 @@ void ExerciseBank::frasi()
         0, 1, 1, 1);
 
     put(2,
-        u"Le nuove genti arrivate, i Dori, si stabilirono soprattutto nel Peloponneso. Erano un popolo "
-        u"di pastori: per generazioni la loro attività principale fu l'allevamento di pecore e capre, "
-        u"ma nelle pianure coltivavano anche orzo e grano.",
+        u"Le nuove genti arrivate, i Dori, si stabilirono soprattutto nel Peloponneso. Erano "
+        u"probabilmente un popolo di pastori: per generazioni la loro attività principale fu "
+        u"l'allevamento di pecore e capre, ma nelle pianure coltivavano anche orzo e grano.",
         {u"economia", u"popolazione"},
         {u"settore produttivo", u"popolo"},
         0, 1, 1, 0);
@@ -132,8 +132,8 @@ void ExerciseBank::frasi()
 
     put(10,
         u"I Dori, gli Ioni e gli Eoli erano popoli greci. Secondo la tradizione, quando i Dori "
-        u"invasero la Grecia i regni micenei crollarono; seguirono alcuni secoli di crisi, con palazzi "
-        u"abbandonati e una vita più povera e difficile.",
+        u"invasero la Grecia, i regni micenei crollarono; seguirono alcuni secoli di crisi, con "
+        u"palazzi abbandonati e una vita più povera e difficile.",
         {u"popolazione", u"avvenimenti"},
         {u"popolo", u"conquista, invasione", u"regresso, crisi"},
         0, 1, 1, 1);
@@ -149,7 +149,7 @@ void ExerciseBank::frasi()
     put(12,
         u"Quando Atene era guidata dagli aristocratici, i nobili erano i soli a poter diventare "
         u"arconti, i magistrati che governavano, e a entrare nell'Areopago, il consiglio che vigilava "
-        u"sulle leggi. Contadini e artigiani non potevano avere queste cariche.",
+        u"sulle leggi. Contadini e artigiani, invece, non potevano farlo.",
         {u"società", u"politica"},
         {u"classi, ceti sociali", u"istituzioni politiche centrali e/o periferiche"},
         0, 0, 1, 0);
@@ -188,16 +188,16 @@ void ExerciseBank::frasi()
 
     put(17,
         u"Dalle rotte commerciali con l'America, affluì in Europa, sulle navi spagnole, moltissimo "
-        u"argento. Così le monete aumentarono e i prezzi salirono: chi aveva entrate fisse poteva "
-        u"comprare meno, mentre mercanti e banchieri si arricchirono.",
+        u"argento. Le monete aumentarono e, anche per questo, i prezzi salirono: chi aveva entrate "
+        u"fisse comprava meno, mentre mercanti e banchieri si arricchirono.",
         {u"società", u"economia"},
         {u"classi, ceti sociali", u"potere d'acquisto-prezzi", u"vie e mezzi di comunicazione"},
         0, 0, 1, 1);
 
     put(18,
         u"Con la Pace di Augusta (1555), Carlo V dovette accettare che in Germania ogni principe "
-        u"scegliesse la religione, cattolica o luterana, dei propri sudditi. Con questo accordo era lo "
-        u"stato a decidere la fede dei suoi abitanti.",
+        u"scegliesse la religione, cattolica o luterana, dei propri sudditi. Con questo accordo era il "
+        u"potere politico a decidere la fede degli abitanti.",
         {u"avvenimenti", u"politica"},
         {u"intesa, trattato, pace", u"rapporto stato-religione"},
         1, 0, 1, 0);
@@ -243,9 +243,9 @@ void ExerciseBank::frasi()
         0, 0, 0, 0);
 
     put(24,
-        u"Gli Illuministi francesi volevano uno stato più moderno, diverso dalla monarchia assoluta: "
-        u"Montesquieu proponeva di dividere il potere legislativo, esecutivo e giudiziario; per "
-        u"Rousseau, invece, il potere apparteneva a tutti i cittadini.",
+        u"Gli Illuministi francesi volevano uno stato più moderno e razionale: Montesquieu proponeva "
+        u"una monarchia con i poteri legislativo, esecutivo e giudiziario separati; per Rousseau, "
+        u"invece, il potere apparteneva a tutti i cittadini.",
         {u"politica"},
         {u"forma dello stato", u"concezioni politiche"},
         0, 0, 0, 0);
@@ -259,9 +259,9 @@ void ExerciseBank::frasi()
         1, 0, 0, 1);
 
     put(26,
-        u"Il Congresso di Vienna, nel 1815, riuscì a riportare gran parte dell'Europa com'era prima di "
-        u"Napoleone: fu un ritorno al passato. In molti stati si ristabilì la monarchia assoluta, e "
-        u"nobiltà e clero tornarono a essere i ceti più favoriti.",
+        u"Il Congresso di Vienna, nel 1815, riuscì a ristabilire in gran parte dell'Europa l'ordine "
+        u"politico di prima di Napoleone: fu un ritorno al passato. In molti stati rinacque la "
+        u"monarchia assoluta, e nobiltà e clero tornarono a essere i ceti più favoriti.",
         {u"avvenimenti", u"politica", u"società"},
         {u"classi, ceti sociali", u"regresso, crisi", u"forma dello stato"},
         1, 0, 1, 0);
@@ -315,9 +315,9 @@ void ExerciseBank::frasi()
         0, 0, 0, 1);
 
     put(33,
-        u"Nei trattati di pace del 1919 ci si ispirò al principio di nazionalità, sostenuto dal "
-        u"presidente americano Wilson: ogni nazionalità doveva avere un proprio stato. Ma in molti "
-        u"nuovi stati rimasero forti minoranze di altra lingua.",
+        u"Nei trattati di pace del 1919 ci si ispirò, almeno in parte, al principio di nazionalità, "
+        u"sostenuto dal presidente americano Wilson: ogni nazionalità doveva avere un proprio stato. "
+        u"Ma in molti nuovi stati rimasero forti minoranze di altra lingua.",
         {u"avvenimenti", u"popolazione", u"politica"},
         {u"gruppi etnici e-o linguistici", u"intesa, trattato, pace", u"concezioni politiche"},
         1, 0, 0, 0);
@@ -348,15 +348,15 @@ void ExerciseBank::frasi()
 
     put(37,
         u"La II guerra mondiale è stata provocata soprattutto dalle dittature, in particolare da "
-        u"quella di Hitler: prima si armarono, costruendo eserciti potenti, poi minacciarono i paesi "
-        u"vicini, finché il conflitto scoppiò.",
+        u"quella di Hitler: prima si armarono, costruendo eserciti potenti, poi pretesero territori "
+        u"dai paesi vicini, finché scoppiò il conflitto.",
         {u"avvenimenti", u"politica"},
         {u"guerra", u"forma dello stato"},
         0, 0, 0, 1);
 
     put(38,
         u"Nel corso del XX S., soprattutto nella seconda metà, in Europa il ruolo femminile nella "
-        u"società cambiò profondamente: arrivò il diritto di voto, poi sempre più spesso la laurea e "
+        u"società cambiò profondamente: venne il diritto di voto, poi si diffusero la laurea e "
         u"professioni un tempo precluse. Fu una vera rivoluzione nei costumi.",
         {u"avvenimenti", u"società", u"cultura"},
         {u"ruolo sociale", u"rivoluzione", u"usi e costumi, tradizioni"},
@@ -364,7 +364,7 @@ void ExerciseBank::frasi()
 
     put(39,
         u"Dopo la II guerra mondiale, inizia la guerra fredda tra Stati Uniti e Unione Sovietica, "
-        u"divise da ideologie opposte: prima l'Europa si divide in due blocchi, poi anche la Germania; "
+        u"divisi da ideologie opposte: prima l'Europa si divide in due blocchi, poi anche la Germania; "
         u"le due superpotenze si sfidano senza mai scontrarsi direttamente.",
         {u"avvenimenti", u"politica"},
         {u"guerra", u"concezioni politiche"},
