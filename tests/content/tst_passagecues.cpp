@@ -3,8 +3,8 @@
 // another entry of that list invites a wrong click. Each concept has a reviewed
 // list of distinctive words; for every exercise, the words of each concept that
 // belongs to a right super-concept but not to the key must be absent.
-#include "concepttaxonomy.h"
-#include "exercisebank.h"
+#include "content/concepttaxonomy.h"
+#include "content/exercisebank.h"
 
 #include <QHash>
 #include <QRegularExpression>

@@ -1,8 +1,8 @@
 // Archiving the score sheet: the skip rule and the values written. Faults of
 // the archive while the program runs, each followed by a successful retry, are
 // tried on the whole program (tst_faults, tst_program).
-#include "play/model/scoresheet.h"
 #include "app/module1.h"
+#include "play/model/scoresheet.h"
 #include "store/archiving.h"
 
 #include "archivefixture.h"
