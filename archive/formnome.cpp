@@ -1,6 +1,7 @@
 #include "archive/formnome.h"
 
 #include "archive/dialogs.h"
+#include "archive/namelistmodel.h"
 #include "play/colours.h"
 #include "store/resultsstore.h"
 
@@ -14,7 +15,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
-#include <QStringListModel>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <QThreadPool>
@@ -170,7 +170,10 @@ void FormNOME::buildControls()
     colours::setText(label, colours::white);
     m_layout.add(label, tw(1320, 720, 3615, 255)).fitText = true;
 
-    m_names = new QStringListModel(this);
+    m_names = new NameListModel(m_store, this);
+    // A page that cannot be read later on is said once; the list stays as it is.
+    connect(m_names, &NameListModel::fetchFailed, this,
+            [this](const QString &message) { m_dialogs.failure(this, message); });
     m_list = new QListView(this);
     m_list->setObjectName(QStringLiteral("List1"));
     m_list->setAccessibleName(QStringLiteral("Elenco dei nomi presenti in archivio"));
@@ -236,15 +239,8 @@ bool FormNOME::load()
 {
     placeOnScreen(screen());
     m_ok->hide();
-    ResultsStore &db = m_store;
-    if (!db.open())
-        return false;
-    const std::optional<QStringList> names = db.listNames();
-    if (!names)
-        return false;
-    // One reset of the model, however many names there are.
-    m_names->setStringList(*names);
-    return true;
+    // The names are read a page at a time, as the list is scrolled.
+    return m_store.open() && m_names->reload();
 }
 
 void FormNOME::placeOnScreen(QScreen *screen)

@@ -12,12 +12,12 @@
 #include <utility>
 
 class Dialogs;
+class NameListModel;
 class ResultsStore;
 class QLabel;
 class QListView;
 class QPushButton;
 class QScreen;
-class QStringListModel;
 
 // Tidies a name typed by the pupil: when, once leading and trailing spaces
 // are removed, a space remains inside, the trimmed name with every run of
@@ -90,6 +90,6 @@ private:
 
     QLabel *m_labNome = nullptr;                 // LabNOME
     QListView *m_list = nullptr;                 // List1
-    QStringListModel *m_names = nullptr;
+    NameListModel *m_names = nullptr;
     QPushButton *m_ok = nullptr;                 // CmdOK
 };

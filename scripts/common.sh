@@ -17,7 +17,7 @@ install_missing() {
 build_packages=(
     cmake g++ make
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-qpa-plugins libgl-dev
-    libsqlite3-dev
+    libsqlite3-dev libfontconfig-dev pkg-config
     fonts-liberation fonts-dejavu-core
 )
 

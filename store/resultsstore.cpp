@@ -582,6 +582,27 @@ std::optional<QStringList> ResultsStore::listNames()
     return ok ? std::optional(names) : std::nullopt;
 }
 
+std::optional<ResultsStore::NamePage> ResultsStore::listNames(qint64 afterRow, int limit)
+{
+    m_error = {};
+    NamePage page;
+    page.lastRow = afterRow;
+    int rows = 0;
+    const bool ok = d->read(QStringLiteral("SELECT rowid, nome FROM nozioli WHERE rowid > ? ORDER BY rowid LIMIT ?"),
+                            {afterRow, qMax(1, limit)}, m_error, [&](const QSqlQuery &query) {
+                                ++rows;
+                                page.lastRow = query.value(0).toLongLong();
+                                const QString name = query.value(1).toString();
+                                if (!name.isEmpty())
+                                    page.names << name;
+                                return true;
+                            });
+    if (!ok)
+        return std::nullopt;
+    page.atEnd = rows < qMax(1, limit);
+    return page;
+}
+
 std::optional<QList<ResultRecord>> ResultsStore::records()
 {
     m_error = {};

@@ -106,6 +106,17 @@ public:
     // Every non-empty name, in the order the rows were added. nullopt on failure.
     std::optional<QStringList> listNames();
 
+    // A page of the non-empty names, in the order the rows were added: those of
+    // the rows after row afterRow (0: from the first), reading at most limit
+    // rows. lastRow is where the next page starts; atEnd when no row is left.
+    struct NamePage
+    {
+        QStringList names;
+        qint64 lastRow = 0;
+        bool atEnd = false;
+    };
+    std::optional<NamePage> listNames(qint64 afterRow, int limit);
+
     // Every row, empty names included, in the order the rows were added.
     std::optional<QList<ResultRecord>> records();
 
