@@ -6,6 +6,7 @@
 #include "play/fnozioli.h"
 #include "play/model/scoresheet.h"
 #include "store/archiving.h"
+#include "store/pendingresults.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -42,12 +43,13 @@ Module1::~Module1()
 
 bool Module1::start()
 {
+    applyPendingResults();
     m_formNome = std::make_unique<FormNOME>(m_resultsDb, m_dialogs);
     connect(m_formNome.get(), &FormNOME::pupilNameSet, this, &Module1::setPupilName);
     connect(m_formNome.get(), &FormNOME::nameChosen, this, &Module1::showFnozioli);
-    // "Esco" leaves like "Esci": answers given since the last archiving are
-    // archived first, so that no way out of the program loses them.
-    connect(m_formNome.get(), &FormNOME::escoRequested, this, &Module1::esci);
+    // "Esco" archives answers given since the last archiving, so that no way
+    // out of the program loses them.
+    connect(m_formNome.get(), &FormNOME::escoRequested, this, &Module1::esco);
     if (!m_formNome->loaded()) {
         m_dialogs.failure(nullptr, startFailureMessage(m_resultsDb.lastError(), m_resultsDb.filePath()));
         endProgram(ExitArchiveUnavailable);
@@ -75,6 +77,7 @@ void Module1::showFnozioli()
         m_fnozioli = std::make_unique<FNozioli>();
         connect(m_fnozioli.get(), &FNozioli::archivioRequested, this, &Module1::archivioDeiRisultati);
         connect(m_fnozioli.get(), &FNozioli::esciRequested, this, &Module1::esci);
+        connect(m_fnozioli.get(), &FNozioli::closeRequested, this, &Module1::esco);
         m_fnozioli->placeOnScreen(m_formNome ? m_formNome->screen() : nullptr);
     }
     m_fnozioli->showFullScreen();
@@ -98,18 +101,20 @@ void Module1::archivioDeiRisultati()
 {
     if (!m_fnozioli || m_ended)
         return;
-    const ArchiveResult result = archivia(m_resultsDb, m_pupilName, runningTotals(m_fnozioli->scoreSheet()));
+    const ArchiveTotals totals = runningTotals(m_fnozioli->scoreSheet());
+    const ArchiveResult result = archivia(m_resultsDb, m_pupilName, totals);
     if (result.outcome == ArchiveResult::Failed) {
         m_dialogs.failure(m_fnozioli.get(), result.error.message);
         return;
     }
+    m_archived = totals;
     if (m_pupilName.isEmpty()) {
         showFormNome();
         return;
     }
     if (!m_risultati) {
         m_risultati = new Risultati(m_resultsDb, m_dialogs, m_fnozioli.get());
-        connect(m_risultati, &Risultati::escoRequested, this, &Module1::esci);
+        connect(m_risultati, &Risultati::escoRequested, this, &Module1::esco);
     }
     m_risultati->showPupil(m_pupilName);
     if (m_ended)
@@ -121,17 +126,65 @@ void Module1::archivioDeiRisultati()
 
 bool Module1::esci()
 {
+    return leave(true);
+}
+
+bool Module1::esco()
+{
+    return leave(false);
+}
+
+bool Module1::totalsChanged() const
+{
+    const ArchiveTotals now = runningTotals(m_fnozioli->scoreSheet());
+    const ArchiveTotals before = m_archived.value_or(ArchiveTotals());
+    for (const TotalField &f : totalFields) {
+        if (now.*f.archived != before.*f.archived)
+            return true;
+    }
+    return false;
+}
+
+bool Module1::leave(bool alwaysArchive)
+{
     if (m_ended)
         return true;
-    if (m_fnozioli) {
-        const ArchiveResult result = archivia(m_resultsDb, m_pupilName, runningTotals(m_fnozioli->scoreSheet()));
-        if (result.outcome == ArchiveResult::Failed) {
-            m_dialogs.failure(m_fnozioli.get(), result.error.message);
+    if (m_fnozioli && (alwaysArchive || totalsChanged())) {
+        const ArchiveTotals totals = runningTotals(m_fnozioli->scoreSheet());
+        for (;;) {
+            const QDateTime now = QDateTime::currentDateTime();
+            const ArchiveResult result = archivia(m_resultsDb, m_pupilName, totals, now);
+            if (result.outcome != ArchiveResult::Failed)
+                break;
+            const Dialogs::ExitChoice choice = m_dialogs.archiveFailedOnExit(m_fnozioli.get(), result.error.message);
+            if (choice == Dialogs::ExitChoice::Stay)
+                return false;
+            if (choice == Dialogs::ExitChoice::Retry)
+                continue;
+            PendingResults pending;
+            if (pending.add({m_pupilName, now, totals}))
+                break;
+            m_dialogs.failure(m_fnozioli.get(),
+                              QStringLiteral("Non è stato possibile conservare i risultati su questo computer: %1. "
+                                             "Il programma resta aperto: riprova più tardi.")
+                                  .arg(pending.error()));
             return false;
         }
     }
     endProgram(0);
     return true;
+}
+
+void Module1::applyPendingResults()
+{
+    PendingResults pending;
+    if (pending.isEmpty() || !m_resultsDb.open())
+        return;     // an archive that cannot be opened is reported by the pupil window
+    pending.applyTo(m_resultsDb);
+    if (!pending.error().isEmpty())
+        m_dialogs.failure(nullptr, QStringLiteral("Alcuni risultati conservati su questo computer non sono ancora "
+                                                  "stati archiviati; il programma riproverà al prossimo avvio.\n\n")
+                                       + pending.error());
 }
 
 void Module1::endProgram(int exitCode)

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class Dialogs;
 class FNozioli;
@@ -59,11 +60,15 @@ public:
     // (or the pupil window when no name is set). A failed archiving is
     // reported and nothing else happens.
     void archivioDeiRisultati();
-    // "Esci" (and "Esco" of the other windows): archives, then ends the
-    // program. A failed archiving is reported and the program stays, every
-    // total intact, so that it can be retried.
+    // "Esci": archives, then ends the program. When archiving fails the pupil
+    // tries again, or leaves with the record kept among the pending results
+    // of this PC, or stays with every total intact.
     // Returns whether the program ended.
     bool esci();
+    // "Esco" of the other windows and the window system's close controls:
+    // the same, but they archive only when a total has changed since the
+    // last archiving of this run.
+    bool esco();
     // Closes the archive, hides every window and emits finished(exitCode).
     void endProgram(int exitCode);
     bool hasEnded() const { return m_ended; }
@@ -77,6 +82,12 @@ signals:
     void finished(int exitCode);
 
 private:
+    bool leave(bool alwaysArchive);
+    // Writes the pending results of this PC into the archive; a failure is
+    // said once and leaves them pending.
+    void applyPendingResults();
+    bool totalsChanged() const;
+
     Dialogs &m_dialogs;
     QString m_pupilName;
     ResultsStore m_resultsDb;
@@ -84,4 +95,6 @@ private:
     std::unique_ptr<FNozioli> m_fnozioli;
     Risultati *m_risultati = nullptr;       // a window of its own, owned by the main window
     bool m_ended = false;
+    // The totals as the last successful archiving of this run left them.
+    std::optional<ArchiveTotals> m_archived;
 };

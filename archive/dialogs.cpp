@@ -2,6 +2,7 @@
 
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 
@@ -31,6 +32,29 @@ void QtDialogs::message(QWidget *parent, const QString &text)
 void QtDialogs::failure(QWidget *parent, const QString &text)
 {
     showBox(parent, text, QMessageBox::Warning);
+}
+
+Dialogs::ExitChoice QtDialogs::archiveFailedOnExit(QWidget *parent, const QString &text)
+{
+    QMessageBox box(QMessageBox::Warning, QString(), text, QMessageBox::NoButton, parent);
+    takeFontOf(&box, parent);
+    box.setObjectName(QStringLiteral("archiviazioneNonRiuscita"));
+    box.setTextFormat(Qt::PlainText);
+    box.setInformativeText(QStringLiteral("Puoi riprovare, oppure uscire: i tuoi risultati restano conservati "
+                                          "su questo computer e saranno archiviati la prossima volta che il "
+                                          "programma si apre."));
+    QPushButton *retry = box.addButton(QStringLiteral("Riprova"), QMessageBox::AcceptRole);
+    QPushButton *leave = box.addButton(QStringLiteral("Esci conservando i risultati su questo PC"),
+                                       QMessageBox::DestructiveRole);
+    retry->setObjectName(QStringLiteral("riprova"));
+    leave->setObjectName(QStringLiteral("esciConservando"));
+    box.setDefaultButton(retry);
+    box.exec();
+    if (box.clickedButton() == retry)
+        return ExitChoice::Retry;
+    if (box.clickedButton() == leave)
+        return ExitChoice::LeaveKeepingResults;
+    return ExitChoice::Stay;
 }
 
 QString QtDialogs::askText(QWidget *parent, const QString &prompt)

@@ -18,6 +18,12 @@ public:
     virtual void failure(QWidget *parent, const QString &text) = 0;
     // One line of text with OK and Cancel; Cancel gives back empty text.
     virtual QString askText(QWidget *parent, const QString &prompt) = 0;
+
+    // Archiving failed as the pupil was leaving: text says why. The pupil
+    // tries again, or leaves keeping the results on this PC; closing the
+    // dialog otherwise stays in the program.
+    enum class ExitChoice { Retry, LeaveKeepingResults, Stay };
+    virtual ExitChoice archiveFailedOnExit(QWidget *parent, const QString &text) = 0;
 };
 
 // The platform's message box and text-input dialog.
@@ -27,4 +33,5 @@ public:
     void message(QWidget *parent, const QString &text) override;
     void failure(QWidget *parent, const QString &text) override;
     QString askText(QWidget *parent, const QString &prompt) override;
+    ExitChoice archiveFailedOnExit(QWidget *parent, const QString &text) override;
 };

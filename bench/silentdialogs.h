@@ -11,6 +11,11 @@ struct SilentDialogs : Dialogs
     void message(QWidget *, const QString &text) override { report("message", text); }
     void failure(QWidget *, const QString &text) override { report("failure", text); }
     QString askText(QWidget *, const QString &) override { return {}; }
+    ExitChoice archiveFailedOnExit(QWidget *, const QString &text) override
+    {
+        report("failure", text);
+        return ExitChoice::Stay;
+    }
     void report(const char *kind, const QString &text)
     {
         ++said;

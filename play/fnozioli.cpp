@@ -689,9 +689,9 @@ void FNozioli::mouseMoveEvent(QMouseEvent *event)
 void FNozioli::closeEvent(QCloseEvent *event)
 {
     if (event->spontaneous()) {
-        // The window system's close control leaves like "Esci".
+        // The window system's close control leaves the program.
         event->ignore();
-        emit esciRequested();
+        emit closeRequested();
         return;
     }
     QWidget::closeEvent(event);

@@ -58,8 +58,10 @@ public:
 signals:
     // "Archivio dei risultati" was activated.
     void archivioRequested();
-    // "Esci" was activated, or the window system asked to close the window.
+    // "Esci" was activated.
     void esciRequested();
+    // The window system asked to close the window.
+    void closeRequested();
 
 protected:
     void mouseMoveEvent(QMouseEvent *event) override;

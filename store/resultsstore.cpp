@@ -259,6 +259,7 @@ public:
     void close()
     {
         upsert.reset();
+        upsertIfNewer.reset();
         if (m_name.isEmpty())
             return;
         db.close();
@@ -272,6 +273,7 @@ public:
     // The statement of ResultsStore::save(), prepared on its first use and kept
     // while the connection lasts: preparing it takes longer than running it.
     std::unique_ptr<QSqlQuery> upsert;
+    std::unique_ptr<QSqlQuery> upsertIfNewer;
 
 private:
     QString m_name;
@@ -631,6 +633,16 @@ ResultsStore::Lookup ResultsStore::find(const QString &name, ResultRecord *recor
 
 bool ResultsStore::save(const QString &name, const ArchiveTotals &totals, const QDateTime &when)
 {
+    return write(name, totals, when, false);
+}
+
+bool ResultsStore::saveIfNewer(const QString &name, const ArchiveTotals &totals, const QDateTime &when)
+{
+    return write(name, totals, when, true);
+}
+
+bool ResultsStore::write(const QString &name, const ArchiveTotals &totals, const QDateTime &when, bool onlyIfNewer)
+{
     m_error = {};
     if (name.isEmpty()) {
         // A row without a name could never be listed again.
@@ -648,7 +660,8 @@ bool ResultsStore::save(const QString &name, const ArchiveTotals &totals, const 
         QSqlQuery query(d->conn.db);
         // A deferred BEGIN would fail at once when another writer gets in between.
         if (query.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
-            if (!d->conn.upsert) {
+            std::unique_ptr<QSqlQuery> &statement = onlyIfNewer ? d->conn.upsertIfNewer : d->conn.upsert;
+            if (!statement) {
                 QString columns, marks, updates;
                 for (const TotalField &f : totalFields) {
                     const QString field = QString::fromLatin1(f.name);
@@ -661,15 +674,17 @@ bool ResultsStore::save(const QString &name, const ArchiveTotals &totals, const 
                 const QString upsert = QLatin1String("INSERT INTO nozioli (nome, chiave") + columns
                     + QLatin1String(", data) VALUES (?, ?") + marks
                     + QLatin1String(", ?) ON CONFLICT(chiave) DO UPDATE SET ") + updates
-                    + QLatin1String("data = excluded.data");
+                    + QLatin1String("data = excluded.data")
+                    // The moments are stored as yyyy-MM-dd hh:mm:ss, which sort as text.
+                    + QLatin1String(onlyIfNewer ? " WHERE nozioli.data IS NULL OR nozioli.data < excluded.data" : "");
                 auto prepared = std::make_unique<QSqlQuery>(d->conn.db);
                 if (prepared->prepare(upsert))
-                    d->conn.upsert = std::move(prepared);
+                    statement = std::move(prepared);
                 else
                     failure = prepared->lastError();
             }
-            if (d->conn.upsert) {
-                QSqlQuery &write = *d->conn.upsert;
+            if (statement) {
+                QSqlQuery &write = *statement;
                 int position = 0;
                 write.bindValue(position++, name);
                 write.bindValue(position++, foldName(name));
@@ -678,7 +693,7 @@ bool ResultsStore::save(const QString &name, const ArchiveTotals &totals, const 
                 write.bindValue(position++, moment.toString(QLatin1String(dateFormat)));
                 if (!write.exec())
                     failure = write.lastError();
-                else if (write.numRowsAffected() != 1)
+                else if (write.numRowsAffected() != 1 && !onlyIfNewer)
                     failure = QSqlError(q("la riga dell'alunno non è stata scritta"), QString(),
                                         QSqlError::StatementError);
                 write.finish();

@@ -127,6 +127,9 @@ public:
     // Writes the totals and the moment into the row of the name, adding the row
     // when missing, in one immediate transaction. False (and lastError) on failure.
     bool save(const QString &name, const ArchiveTotals &totals, const QDateTime &when);
+    // The same, except that a row whose moment is not older than when is left
+    // as it is (which is no failure).
+    bool saveIfNewer(const QString &name, const ArchiveTotals &totals, const QDateTime &when);
 
     // How long an operation waits for another program's lock (milliseconds).
     void setBusyTimeout(int ms);
@@ -148,6 +151,8 @@ public:
     static QString foldName(const QString &name);
 
 private:
+    bool write(const QString &name, const ArchiveTotals &totals, const QDateTime &when, bool onlyIfNewer);
+
     struct Private;
     std::unique_ptr<Private> d;
     StoreError m_error;

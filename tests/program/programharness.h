@@ -28,10 +28,17 @@
 #include <memory>
 #include <optional>
 
-// Records every message; answers the name dialog from a queue, Cancel when empty.
+// Records every message; answers the name dialog from a queue, Cancel when
+// empty, and a failed archiving on the way out from another, staying when empty.
 struct FakeDialogs : Dialogs
 {
     QStringList messages, failures, prompts, answers;
+    QList<ExitChoice> exitChoices;
+    ExitChoice archiveFailedOnExit(QWidget *, const QString &text) override
+    {
+        failures << text;
+        return exitChoices.isEmpty() ? ExitChoice::Stay : exitChoices.takeFirst();
+    }
     void message(QWidget *, const QString &text) override { messages << text; }
     void failure(QWidget *, const QString &text) override { failures << text; }
     QString askText(QWidget *, const QString &prompt) override
