@@ -61,23 +61,23 @@ void ExerciseBank::frasi()
     put(1,
         u"Con l'impero romano, sorsero anche in Europa nuove città, con acquedotti e terme, collegate "
         u"da grandi strade. Poi, nel corso di alcuni secoli, la cultura romana vi si diffuse e si "
-        u"mescolò con quelle locali, e quelle regioni si svilupparono e progredirono.",
+        u"mescolò con quelle locali, e quelle terre si svilupparono e progredirono.",
         {u"cultura", u"avvenimenti"},
         {u"scambi culturali", u"progresso, sviluppo"},
         0, 1, 1, 1);
 
     put(2,
-        u"Le nuove genti arrivate, i Dori, si stabilirono soprattutto nel Peloponneso. Erano "
-        u"probabilmente un popolo di pastori: per generazioni la loro attività principale fu "
-        u"l'allevamento di pecore e capre, ma nelle pianure coltivavano anche orzo e grano.",
+        u"Le nuove genti arrivate, i Dori, si stabilirono soprattutto nel Peloponneso. Secondo alcuni "
+        u"studiosi, erano un popolo di pastori, che per generazioni visse allevando pecore e capre, ma "
+        u"che nelle pianure coltivava anche orzo e grano.",
         {u"economia", u"popolazione"},
         {u"settore produttivo", u"popolo"},
         0, 1, 1, 0);
 
     put(3,
-        u"Il santuario di Delfi era molto famoso in tutta la Grecia. Qui la sacerdotessa Pizia dava i "
-        u"responsi del dio Apollo, e i Greci avevano l'usanza di consultarla, portando ricchi doni, "
-        u"prima di fondare una colonia o di fare una guerra.",
+        u"Il santuario di Delfi era molto famoso in tutta la Grecia. Qui la Pizia, sacerdotessa di "
+        u"Apollo, dava i responsi del dio, e per alcuni secoli i Greci ebbero l'usanza di consultarla, "
+        u"con ricchi doni, prima di fondare una colonia o di fare una guerra.",
         {u"cultura"},
         {u"religione", u"usi e costumi, tradizioni"},
         0, 1, 1, 0);
@@ -100,8 +100,8 @@ void ExerciseBank::frasi()
 
     put(6,
         u"Le prime civiltà urbane nacquero in zone pianeggianti attraversate da grandi fiumi, in terre "
-        u"lontane tra loro. Non fu un caso: fu quell'ambiente, ricco d'acqua e di pianure, a favorire, "
-        u"in un lento cammino di millenni, la nascita delle città.",
+        u"lontane tra loro. Non fu un caso: fu quell'ambiente, ricco d'acqua, a favorire, in un lento "
+        u"cammino di millenni, la nascita delle città.",
         {u"spazio"},
         {u"rapporto tra ambiente e avvenimento"},
         0, 2, 0, 0);
@@ -115,8 +115,8 @@ void ExerciseBank::frasi()
         0, 0, 1, 0);
 
     put(8,
-        u"Semplificando, si può dire che nelle civiltà antiche, per millenni, la società fu come una "
-        u"piramide divisa in ceti: in cima il re, sotto di lui sacerdoti, nobili e funzionari, poi "
+        u"Semplificando, si può dire che nelle civiltà più antiche, per millenni, la società fu come "
+        u"una piramide divisa in ceti: in cima il re, sotto di lui sacerdoti, nobili e funzionari, poi "
         u"artigiani e mercanti; alla base, i più numerosi, contadini e schiavi.",
         {u"società"},
         {u"classi, ceti sociali", u"gerarchia sociale"},
@@ -227,9 +227,9 @@ void ExerciseBank::frasi()
         0, 1, 0, 0);
 
     put(22,
-        u"Luigi XIV è considerato un simbolo della monarchia assoluta: secondo le sue idee, il potere "
-        u"del re non doveva avere limiti, e infatti governava da solo, senza rendere conto a nessuno. "
-        u"Gli si attribuisce la frase: «Lo Stato sono io».",
+        u"Luigi XIV è considerato un simbolo della monarchia assoluta: secondo le sue idee, il re non "
+        u"doveva dividere il potere con altri, e infatti governava da solo, senza rendere conto a "
+        u"nessuno. Gli si attribuisce la frase: «Lo Stato sono io».",
         {u"politica"},
         {u"forma dello stato", u"concezioni politiche"},
         0, 0, 0, 0);
@@ -251,16 +251,16 @@ void ExerciseBank::frasi()
         0, 0, 0, 0);
 
     put(25,
-        u"L'Assemblea Nazionale Costituente, il 4-8-1789, abrogò tutti i privilegi feudali. Con questa "
-        u"riforma anche nobili e clero dovettero pagare le tasse come gli altri cittadini: fu un "
-        u"grande passo avanti verso una società più giusta.",
+        u"L'Assemblea Nazionale Costituente, il 4-8-1789, abrogò tutti i privilegi feudali. Grazie a "
+        u"questa riforma, da allora anche nobili e clero dovettero pagare le tasse come gli altri "
+        u"cittadini: fu un grande passo avanti verso una società più giusta.",
         {u"avvenimenti", u"politica"},
         {u"riforma", u"progresso, sviluppo", u"sistema fiscale", u"giustizia-ingiustizia"},
         1, 0, 0, 1);
 
     put(26,
         u"Il Congresso di Vienna, nel 1815, riuscì a ristabilire in gran parte dell'Europa l'ordine "
-        u"politico di prima di Napoleone: fu un ritorno al passato. In molti stati rinacque la "
+        u"politico che c'era prima di Napoleone: fu un ritorno al passato. In molti stati rinacque la "
         u"monarchia assoluta, e nobiltà e clero tornarono a essere i ceti più favoriti.",
         {u"avvenimenti", u"politica", u"società"},
         {u"classi, ceti sociali", u"regresso, crisi", u"forma dello stato"},
@@ -276,15 +276,15 @@ void ExerciseBank::frasi()
 
     put(28,
         u"L'Italia, dopo l'Unità, è nata con uno stato fortemente accentrato: il progetto di dare "
-        u"autonomia alle regioni fu respinto, a tutto il paese furono estese le leggi piemontesi e le "
-        u"province furono affidate a prefetti scelti dal governo.",
+        u"autonomia alle regioni fu respinto; poi a tutto il paese furono estese le leggi piemontesi e "
+        u"le province furono affidate a prefetti scelti dal governo.",
         {u"politica"},
         {u"forma dello stato", u"istituzioni politiche centrali e/o periferiche"},
         0, 0, 1, 1);
 
     put(29,
         u"L'industria trasformò (e continua a trasformare) tutto il modo di vivere: con la rivoluzione "
-        u"industriale, prima il lavoro passò dai campi alle fabbriche, poi cambiarono il ruolo sociale "
+        u"industriale, prima molti passarono dai campi alle fabbriche, poi cambiarono il ruolo sociale "
         u"delle persone e, in alcune generazioni, le abitudini quotidiane.",
         {u"avvenimenti", u"economia", u"società", u"cultura"},
         {u"rivoluzione", u"settore produttivo", u"ruolo sociale", u"usi e costumi, tradizioni"},
@@ -293,7 +293,7 @@ void ExerciseBank::frasi()
     put(30,
         u"Le grandi potenze europee, mentre sviluppavano le loro industrie, conquistavano colonie "
         u"negli altri continenti: da lì ricavavano materie prime come cotone, gomma e metalli, e lì "
-        u"trovavano nuovi mercati per i prodotti delle loro fabbriche.",
+        u"cercavano nuovi mercati per i prodotti delle loro fabbriche.",
         {u"avvenimenti", u"economia"},
         {u"conquista, invasione", u"settore produttivo", u"mercato"},
         0, 0, 0, 0);
@@ -308,8 +308,8 @@ void ExerciseBank::frasi()
 
     put(32,
         u"Una delle cause della I guerra mondiale fu la presenza, negli imperi multinazionali, di "
-        u"gruppi etnici di lingua diversa che volevano autonomia o indipendenza. Così, quando un "
-        u"giovane serbo uccise l'erede al trono asburgico, scoppiò la guerra.",
+        u"gruppi etnici che volevano autonomia o indipendenza. Così, un mese dopo che un giovane serbo "
+        u"aveva ucciso l'erede al trono asburgico, scoppiò la guerra.",
         {u"avvenimenti", u"popolazione", u"politica"},
         {u"gruppi etnici e-o linguistici", u"guerra", u"forma dello stato"},
         0, 0, 0, 1);
@@ -356,8 +356,8 @@ void ExerciseBank::frasi()
 
     put(38,
         u"Nel corso del XX S., soprattutto nella seconda metà, in Europa il ruolo femminile nella "
-        u"società cambiò profondamente: venne il diritto di voto, poi si diffusero la laurea e "
-        u"professioni un tempo precluse. Fu una vera rivoluzione nei costumi.",
+        u"società cambiò profondamente: arrivò il diritto di voto, poi si diffusero la laurea e "
+        u"professioni un tempo precluse. Fu una lenta ma vera rivoluzione nei costumi.",
         {u"avvenimenti", u"società", u"cultura"},
         {u"ruolo sociale", u"rivoluzione", u"usi e costumi, tradizioni"},
         1, 2, 1, 1);

@@ -5,7 +5,53 @@
 #include <QSet>
 #include <QTest>
 
+#include <iterator>
+
 namespace {
+
+// The fixed opening words of passages 1 to 39, in order; the passage goes on after a blank.
+const char16_t *const openings[] = {
+    u"Con l'impero romano, sorsero anche in Europa",
+    u"Le nuove genti arrivate, i Dori, si",
+    u"Il santuario di Delfi era molto famoso",
+    u"I Fenici, a differenza degli Egizi, vivevano",
+    u"Essi furono i primi ad utilizzare il",
+    u"Le prime civiltà urbane nacquero in zone",
+    u"Provenienti dalle montagne, essi si insediarono nel",
+    u"Semplificando, si può dire che nelle civiltà",
+    u"Gli Ebrei credevano (e ancora oggi credono)",
+    u"I Dori, gli Ioni e gli Eoli",
+    u"Il territorio greco, molto montuoso, ostacolava i",
+    u"Quando Atene era guidata dagli aristocratici, i",
+    u"I Fenici hanno inventato l'alfabeto che si",
+    u"Nel III S. d.C. l'impero romano fu",
+    u"Tra XI e XII secolo i Papi",
+    u"A partire dal XV secolo, nel Centro",
+    u"Dalle rotte commerciali con l'America, affluì in",
+    u"Con la Pace di Augusta (1555), Carlo",
+    u"Filippo II, per governare le regioni del",
+    u"Elisabetta I fece pagare meno tasse ai",
+    u"Galileo fu molto importante nella storia del",
+    u"Luigi XIV è considerato un simbolo della",
+    u"Luigi XIV, per sostenere il lusso della",
+    u"Gli Illuministi francesi volevano uno stato più",
+    u"L'Assemblea Nazionale Costituente, il 4-8-1789, abrogò tutti",
+    u"Il Congresso di Vienna, nel 1815, riuscì",
+    u"Nel 1848 tutta l'Europa fu scossa da",
+    u"L'Italia, dopo l'Unità, è nata con uno",
+    u"L'industria trasformò (e continua a trasformare) tutto",
+    u"Le grandi potenze europee, mentre sviluppavano le",
+    u"Nel 1907 nacque, tra Francia, Inghilterra e",
+    u"Una delle cause della I guerra mondiale",
+    u"Nei trattati di pace del 1919 ci",
+    u"Mussolini, leader dei Fascisti e capo del",
+    u"Per gli operai europei la Rivoluzione russa",
+    u"I nazisti attuarono la loro ideologia razzista",
+    u"La II guerra mondiale è stata provocata",
+    u"Nel corso del XX S., soprattutto nella",
+    u"Dopo la II guerra mondiale, inizia la",
+};
+static_assert(std::size(openings) == ExerciseBank::ExerciseCount);
 
 QStringList texts(const auto &fields, int count)
 {
@@ -71,6 +117,9 @@ private slots:
         QVERIFY(key.tempo == 0 || key.tempo == 1);
 
         const QString &passage = key.passage;
+        const QString opening = QString::fromUtf16(openings[number - 1]);
+        QVERIFY2(passage.startsWith(opening + u' '),
+                 qPrintable(QStringLiteral("passage does not open with \"%1\"").arg(opening)));
         QVERIFY2(passage.size() >= 81 && passage.size() <= 267,
                  qPrintable(QStringLiteral("length %1 outside 81..267").arg(passage.size())));
         QCOMPARE(passage, passage.normalized(QString::NormalizationForm_C));
