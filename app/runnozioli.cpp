@@ -4,7 +4,10 @@
 #include "archive/dialogs.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QStyleFactory>
+#include <QTranslator>
 
 #include <fontconfig/fontconfig.h>
 
@@ -39,6 +42,17 @@ private:
 
 } // namespace
 
+bool installItalianTranslations(QCoreApplication &app)
+{
+    auto *translator = new QTranslator(&app);
+    if (!translator->load(QLocale(QLocale::Italian, QLocale::Italy), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
+
 int runNozioli(int argc, char **argv, const RunHooks &hooks)
 {
     const FontconfigWarmUp warmUp;
@@ -46,6 +60,8 @@ int runNozioli(int argc, char **argv, const RunHooks &hooks)
     // No display name: Qt would append it to every window title. Dialogs
     // without a title of their own show the application's name instead.
     QApplication::setApplicationName(QStringLiteral("Nozioli"));
+    // The pupils read Italian everywhere, Qt's own texts included.
+    installItalianTranslations(app);
     // Fusion paints the background colours given to check boxes and buttons.
     if (QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion")))
         QApplication::setStyle(fusion);

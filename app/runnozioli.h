@@ -16,6 +16,12 @@ struct RunHooks
     std::function<void(Module1 &)> beforeStart;
 };
 
+class QCoreApplication;
+
+// Loads Qt's own Italian texts (context menus, standard buttons) into app.
+// Returns whether they were found.
+bool installItalianTranslations(QCoreApplication &app);
+
 // The whole program: sets up the application (name, style), creates Module1,
 // starts on FormNOME and runs the event loop. Returns the exit status.
 int runNozioli(int argc, char **argv, const RunHooks &hooks = {});

@@ -16,7 +16,7 @@ install_missing() {
 # Packages needed to build and run the program and its tests.
 build_packages=(
     cmake g++ make
-    qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-qpa-plugins libgl-dev
+    qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-qpa-plugins libgl-dev qt6-translations-l10n
     libsqlite3-dev libfontconfig-dev pkg-config
     fonts-liberation fonts-dejavu-core
 )

@@ -2,6 +2,7 @@
 // would: the name dialog (no title of its own, the prompt, "Annulla") and a
 // message box.
 #include "app/module1.h"
+#include "app/runnozioli.h"
 #include "archive/dialogs.h"
 #include "archive/formnome.h"
 #include "archive/risultati.h"
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -19,6 +21,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -89,6 +92,21 @@ private slots:
         QVERIFY2(title.isEmpty(), "the message box shows the application's title");
         QVERIFY(program.risultati()->isVisible());
         QDir::setCurrent(startFolder);
+    }
+
+    // Qt's own texts are Italian too: the context menu of a text box.
+    void italianStandardTexts()
+    {
+        QVERIFY2(installItalianTranslations(*QCoreApplication::instance()), "Qt's Italian translations are installed");
+        QLineEdit edit(QStringLiteral("Rossi"));
+        std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+        QStringList texts;
+        for (const QAction *action : menu->actions()) {
+            if (!action->isSeparator())
+                texts << action->text().remove(u'&').section(u'\t', 0, 0);
+        }
+        QVERIFY2(texts.contains(QStringLiteral("Copia")) && texts.contains(QStringLiteral("Incolla")),
+                 qPrintable(texts.join(u", ")));
     }
 };
 
