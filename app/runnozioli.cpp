@@ -1,12 +1,12 @@
 #include "app/runnozioli.h"
 
 #include "app/module1.h"
+#include "play/flatstyle.h"
 #include "archive/dialogs.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QStyleFactory>
 #include <QTranslator>
 
 #include <fontconfig/fontconfig.h>
@@ -62,9 +62,8 @@ int runNozioli(int argc, char **argv, const RunHooks &hooks)
     QApplication::setApplicationName(QStringLiteral("Nozioli"));
     // The pupils read Italian everywhere, Qt's own texts included.
     installItalianTranslations(app);
-    // Fusion paints the background colours given to check boxes and buttons.
-    if (QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion")))
-        QApplication::setStyle(fusion);
+    // Colours painted as the windows give them.
+    installProgramStyle();
 
     QtDialogs platformDialogs;
     Module1 program(hooks.dialogs ? *hooks.dialogs : static_cast<Dialogs &>(platformDialogs));
