@@ -55,13 +55,18 @@ void FlatStyle::drawComplexControl(ComplexControl control, const QStyleOptionCom
     }
     fillFlat(painter, combo->rect, combo->palette.color(QPalette::Button), false);
     if (combo->subControls & SC_ComboBoxArrow) {
-        QStyleOption arrow(*combo);
-        arrow.rect = subControlRect(CC_ComboBox, combo, SC_ComboBoxArrow, widget);
-        const int inset = arrow.rect.height() / 4;
-        arrow.rect.adjust(inset, inset, -inset, -inset);
-        arrow.palette.setColor(QPalette::ButtonText, combo->palette.color(QPalette::ButtonText));
-        arrow.palette.setColor(QPalette::WindowText, combo->palette.color(QPalette::ButtonText));
-        proxy()->drawPrimitive(PE_IndicatorArrowDown, &arrow, painter, widget);
+        // A plain triangle in the text colour.
+        const QRectF box = subControlRect(CC_ComboBox, combo, SC_ComboBoxArrow, widget);
+        const qreal half = qMin(box.width(), box.height()) / 4;
+        const QPointF c = box.center();
+        const QPointF points[] = {{c.x() - half, c.y() - half / 2}, {c.x() + half, c.y() - half / 2},
+                                  {c.x(), c.y() + half / 2}};
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(combo->palette.color(QPalette::ButtonText));
+        painter->drawPolygon(points, 3);
+        painter->restore();
     }
     if (combo->state & State_HasFocus) {
         QStyleOptionFocusRect focus;
