@@ -5,9 +5,7 @@
 #include "play/colours.h"
 #include "store/resultsstore.h"
 
-#include <QApplication>
 #include <QCloseEvent>
-#include <QFrame>
 #include <QGuiApplication>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -21,63 +19,7 @@
 
 #include <memory>
 
-namespace {
-
-QRect tw(int left, int top, int width, int height)
-{
-    return QRect(left, top, width, height);
-}
-
-// A command button whose caption wraps over several lines, as long
-// captions of these windows do.
-class WrapButton : public QPushButton
-{
-public:
-    using QPushButton::QPushButton;
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QStylePainter painter(this);
-        QStyleOptionButton option;
-        initStyleOption(&option);
-        const QString caption = option.text;
-        option.text.clear();
-        painter.drawControl(QStyle::CE_PushButton, option);
-        QRect room = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
-        if (isDown())
-            room.translate(style()->pixelMetric(QStyle::PM_ButtonShiftHorizontal, &option, this),
-                           style()->pixelMetric(QStyle::PM_ButtonShiftVertical, &option, this));
-        painter.drawItemText(room, int(Qt::AlignCenter | Qt::TextWordWrap), palette(), isEnabled(), caption,
-                             QPalette::ButtonText);
-    }
-};
-
-// The platform's standard colour of controls.
-QColor controlColour()
-{
-    return QApplication::palette().color(QPalette::Active, QPalette::Button);
-}
-
-const QColor purple {192, 0, 192};
-const QColor paleYellow {255, 255, 192};
-const QColor paleGreen {240, 255, 192};
-const QColor lightOrange {255, 224, 192};
-const QColor mapGold {214, 190, 140};      // the outlines of the map picture
-
-QPushButton *colouredButton(QWidget *parent, const char *name, const QString &caption, const QColor &colour)
-{
-    auto *button = new WrapButton(caption, parent);
-    button->setObjectName(QString::fromUtf8(name));
-    QPalette pal = button->palette();
-    pal.setColor(QPalette::Button, colour);
-    pal.setColor(QPalette::Window, colour);
-    pal.setColor(QPalette::ButtonText, colours::black);
-    button->setPalette(pal);
-    return button;
-}
-
-} // namespace
+using namespace Qt::StringLiterals;
 
 QString tidyTypedName(const QString &typed)
 {
@@ -138,37 +80,17 @@ FormNOME::~FormNOME() = default;
 
 void FormNOME::buildControls()
 {
-    // Labels are placed by the caller, which may set their font.
-    auto addLabel = [this](const char *name, const QString &caption) {
-        auto *label = new QLabel(caption, this);
-        label->setObjectName(QString::fromUtf8(name));
-        label->setTextFormat(Qt::PlainText);
-        return label;
-    };
-
-    auto *strip = new QFrame(this);
-    strip->setObjectName(QStringLiteral("Shape2"));
-    strip->setAttribute(Qt::WA_TransparentForMouseEvents);
-    colours::setBackground(strip, mapGold);
-    m_layout.add(strip, tw(0, 0, 135, 7695));
-
-    QLabel *label = addLabel("Label1",
-                             QStringLiteral("Clicca sul tuo nome se è già presente nell'elenco. Se non lo trovi, "
-                                            "clicca su INSERISCO IL MIO NOME"));
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    label->setWordWrap(true);
-    colours::setBackground(label, controlColour());
-    colours::setText(label, purple);
-    {
-        TwipLayout::Item &item = m_layout.add(label, tw(120, 120, 11535, 495));
-        item.bold = true;
-        item.fitText = true;
-    }
-
-    label = addLabel("Label2", QStringLiteral("Elenco dei nomi presenti in archivio"));
-    label->setAlignment(Qt::AlignCenter);
-    colours::setText(label, colours::white);
-    m_layout.add(label, tw(1320, 720, 3615, 255)).fitText = true;
+    using C = TwipControl;
+    const TwipFont bold {TwipMapping::Face::MsSansSerif, 8.25, true};
+    m_layout.addControls(this, {
+        {C::Shape, u"Shape2"_s, {}, tw(0, 0, 135, 7695), colours::mapGold},
+        {C::Label, u"Label1"_s,
+         u"Clicca sul tuo nome se è già presente nell'elenco. Se non lo trovi, clicca su INSERISCO IL MIO NOME"_s,
+         tw(120, 120, 11535, 495), colours::control(), colours::purple, Qt::AlignRight | Qt::AlignVCenter,
+         C::Wrap | C::Fit, bold},
+        {C::Label, u"Label2"_s, u"Elenco dei nomi presenti in archivio"_s, tw(1320, 720, 3615, 255), {},
+         colours::white, Qt::AlignCenter, C::Fit},
+    });
 
     m_names = new NameListModel(m_store, this);
     // A page that cannot be read later on is said once; the list stays as it is.
@@ -181,58 +103,37 @@ void FormNOME::buildControls()
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setModel(m_names);
-    {
-        QPalette pal = m_list->palette();
-        pal.setColor(QPalette::Base, lightOrange);
-        pal.setColor(QPalette::Text, colours::black);
-        m_list->setPalette(pal);
-    }
+    colours::setRoles(m_list, {QPalette::Base}, colours::lightOrange);
+    colours::setRoles(m_list, {QPalette::Text}, colours::black);
     m_layout.add(m_list, tw(1320, 960, 3615, 6510));
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &FormNOME::listSelectionChanged);
 
-    label = addLabel("Label8", QStringLiteral("Nome selezionato:"));
-    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    colours::setBackground(label, paleYellow);
-    colours::setText(label, colours::black);
-    m_layout.add(label, tw(6600, 960, 4455, 375));
-
-    m_labNome = new QLabel(this);
-    m_labNome->setObjectName(QStringLiteral("LabNOME"));
-    m_labNome->setTextFormat(Qt::PlainText);
-    m_labNome->setAlignment(Qt::AlignCenter);
-    colours::setBackground(m_labNome, paleYellow);
-    colours::setText(m_labNome, colours::black);
-    m_layout.add(m_labNome, tw(6600, 1320, 4455, 375)).bold = true;
-
-    label = addLabel("Label7", QString());
-    colours::setBackground(label, paleGreen);
-    m_layout.add(label, tw(6600, 2400, 4455, 1575));
-
-    m_ok = colouredButton(this,
-                          "CmdOK",
-                          QStringLiteral("CLICCA QUI, se la scelta del nome è giusta. Altrimenti scegli un altro "
-                                         "nome negli elenchi, oppure clicca su INSERISCO IL MIO NOME"),
-                          paleGreen);
-    m_layout.add(m_ok, tw(6600, 2400, 4455, 1575)).fitText = true;
+    QPushButton *nome = nullptr;
+    QPushButton *esci = nullptr;
+    m_layout.addControls(this, {
+        {C::Label, u"Label8"_s, u"Nome selezionato:"_s, tw(6600, 960, 4455, 375), colours::paleYellow, colours::black},
+        {C::Label, u"LabNOME"_s, {}, tw(6600, 1320, 4455, 375), colours::paleYellow, colours::black, Qt::AlignCenter,
+         0, bold, &m_labNome},
+        {C::Label, u"Label7"_s, {}, tw(6600, 2400, 4455, 1575), colours::paleGreen},
+        {C::Button, u"CmdOK"_s,
+         u"CLICCA QUI, se la scelta del nome è giusta. Altrimenti scegli un altro nome negli elenchi, oppure clicca "
+         u"su INSERISCO IL MIO NOME"_s,
+         tw(6600, 2400, 4455, 1575), colours::paleGreen, colours::black, {}, C::Fit, {}, &m_ok},
+        {C::Button, u"cmdNOME"_s, u"INSERISCO IL MIO NOME"_s, tw(6600, 4680, 4455, 1455), colours::mintGreen,
+         colours::black, {}, C::Fit, {}, &nome},
+        {C::Button, u"cmdesci"_s, u"Esco"_s, tw(6600, 6720, 4455, 735), colours::seaGreen, colours::black, {}, C::Fit,
+         {}, &esci},
+        {C::Label, u"Label25"_s, u"Illustrazione: carta del Mediterraneo antico"_s, tw(1560, 7560, 3975, 255), {},
+         colours::darkGrey, Qt::AlignLeft | Qt::AlignBottom, C::Fit},
+    });
     connect(m_ok, &QPushButton::clicked, this, &FormNOME::confirm);
-
-    QPushButton *button = colouredButton(this, "cmdNOME", QStringLiteral("INSERISCO IL MIO NOME"), {192, 255, 192});
-    m_layout.add(button, tw(6600, 4680, 4455, 1455)).fitText = true;
-    connect(button, &QPushButton::clicked, this, &FormNOME::askName);
-
-    QPushButton *esci = colouredButton(this, "cmdesci", QStringLiteral("Esco"), {170, 224, 192});
-    m_layout.add(esci, tw(6600, 6720, 4455, 735)).fitText = true;
+    connect(nome, &QPushButton::clicked, this, &FormNOME::askName);
     connect(esci, &QPushButton::clicked, this, &FormNOME::escoRequested);
 
-    label = addLabel("Label25", QStringLiteral("Illustrazione: carta del Mediterraneo antico"));
-    label->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
-    colours::setText(label, colours::darkGrey);
-    m_layout.add(label, tw(1560, 7560, 3975, 255)).fitText = true;
-
     setTabOrder(m_list, m_ok);
-    setTabOrder(m_ok, button);
-    setTabOrder(button, esci);
+    setTabOrder(m_ok, nome);
+    setTabOrder(nome, esci);
 }
 
 bool FormNOME::load()
@@ -284,7 +185,7 @@ void FormNOME::paintEvent(QPaintEvent *)
 {
     takePicture();
     QPainter painter(this);
-    painter.fillRect(rect(), controlColour());
+    painter.fillRect(rect(), colours::control());
     painter.drawPixmap(0, 0, m_scaledPicture);
 }
 

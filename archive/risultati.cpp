@@ -6,34 +6,19 @@
 #include "store/resultsstore.h"
 
 #include <QCloseEvent>
-#include <QFrame>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
-#include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 #include <QTableWidget>
 
 #include <cmath>
 
+using namespace Qt::StringLiterals;
+
 namespace {
-
-QRect tw(int left, int top, int width, int height)
-{
-    return QRect(left, top, width, height);
-}
-
-const QColor nightBlue {0, 0, 64};
-const QColor navy {0, 0, 128};
-const QColor olive {128, 128, 0};
-const QColor oliveYellow {192, 192, 0};
-const QColor pink {255, 192, 255};
-const QColor silver {192, 192, 192};
-const QColor fixedCell {192, 192, 192};   // heading cells of the grid
-const QColor gridBackground {128, 128, 128};
 
 constexpr int GridRows = 4;
 constexpr int GridColumns = 4;
@@ -45,13 +30,6 @@ QString wholeNumber(double value)
     return std::isfinite(value) ? QString::number(value, 'f', 0) : QString();
 }
 
-void setColours(QWidget *widget, const QColor &background, const QColor &text)
-{
-    if (background.isValid())
-        colours::setBackground(widget, background);
-    colours::setText(widget, text);
-}
-
 } // namespace
 
 Risultati::Risultati(ResultsStore &store, Dialogs &dialogs, QWidget *parent)
@@ -61,7 +39,6 @@ Risultati::Risultati(ResultsStore &store, Dialogs &dialogs, QWidget *parent)
 {
     setObjectName(QStringLiteral("Risultati"));
     setWindowTitle(QStringLiteral("Risultati conseguiti nelle esercitazioni"));
-    setMouseTracking(true);
     colours::setBackground(this, colours::darkGrey);
     buildControls();
     placeOnScreen(screen());
@@ -71,127 +48,58 @@ Risultati::~Risultati() = default;
 
 void Risultati::buildControls()
 {
-    using Face = TwipMapping::Face;
-    auto addLabel = [this](const char *name, const QString &caption) {
-        auto *label = new QLabel(caption, this);
-        label->setObjectName(QString::fromUtf8(name));
-        label->setTextFormat(Qt::PlainText);
-        return label;
-    };
-    auto addClickLabel = [this](const char *name, const QString &caption) {
-        auto *label = new ClickLabel(caption, this);
-        label->setObjectName(QString::fromUtf8(name));
-        label->setAlignment(Qt::AlignCenter);
-        label->setWordWrap(true);
-        return label;
-    };
+    using C = TwipControl;
+    const TwipFont arial12 {TwipMapping::Face::Arial, 12, true};
+    const TwipFont textBox {TwipMapping::Face::MsSansSerif, 9.75, true};
+    m_layout.addControl(this, {C::Label, u"LabNOME"_s, u"Label5"_s, tw(0, 100, 11895, 375), colours::nightBlue,
+                               colours::oliveYellow, Qt::AlignCenter, 0, arial12, &m_labNome});
 
-    m_labNome = addLabel("LabNOME", QStringLiteral("Label5"));
-    m_labNome->setAlignment(Qt::AlignCenter);
-    setColours(m_labNome, nightBlue, oliveYellow);
-    {
-        TwipLayout::Item &item = m_layout.add(m_labNome, tw(0, 100, 11895, 375));
-        item.face = Face::Arial;
-        item.points = 12;
-        item.bold = true;
-    }
-
-    // The reload stays reachable from the main window, which presses it
-    // from code; the pupil does not need it.
+    // The reload of the pupil's own row, which showPupil() does; the pupil
+    // does not need it.
     m_aggiorna = new QPushButton(QStringLiteral("AGGIORNA I RISULTATI"), this);
     m_aggiorna->setObjectName(QStringLiteral("CMDAGGIORNA"));
     m_aggiorna->hide();
     m_layout.add(m_aggiorna, tw(9600, 480, 2055, 495));
     connect(m_aggiorna, &QPushButton::clicked, this, &Risultati::load);
 
-    auto *shape = new QFrame(this);
-    shape->setObjectName(QStringLiteral("Shape1"));
-    shape->setFrameStyle(QFrame::Box | QFrame::Plain);
-    shape->setAttribute(Qt::WA_TransparentForMouseEvents);
-    colours::setText(shape, olive);
-    m_layout.add(shape, tw(9480, 720, 2415, 5535));
-
-    QLabel *label = addLabel("Label9", QStringLiteral("CERCA i risultati di........ scrivi qui il COGNOME"));
-    label->setAlignment(Qt::AlignCenter);
-    label->setWordWrap(true);
-    setColours(label, colours::darkGrey, colours::lightBlue);
-    m_layout.add(label, tw(9600, 1320, 1935, 495)).fitText = true;
-
-    auto addTextBox = [this](const char *name, const QString &accessibleName, QRect twips) {
-        auto *edit = new QLineEdit(this);
-        edit->setObjectName(QString::fromUtf8(name));
-        edit->setAccessibleName(accessibleName);
-        QPalette pal = edit->palette();
-        pal.setColor(QPalette::Base, navy);
-        pal.setColor(QPalette::Text, colours::lightBlue);
-        edit->setPalette(pal);
-        TwipLayout::Item &item = m_layout.add(edit, twips);
-        item.points = 9.75;
-        item.bold = true;
-        return edit;
-    };
-    m_surname = addTextBox("Text2", QStringLiteral("Cognome"), tw(9600, 1920, 2175, 375));
-
-    label = addLabel("Label8", QStringLiteral(" e qui il NOME"));
-    label->setAlignment(Qt::AlignCenter);
-    label->setWordWrap(true);
-    setColours(label, colours::darkGrey, colours::lightBlue);
-    m_layout.add(label, tw(9600, 2760, 2055, 495)).fitText = true;
-
-    m_firstName = addTextBox("Text1", QStringLiteral("Nome"), tw(9600, 3120, 2175, 375));
-
-    m_cerca = addClickLabel("LabCERCA", QStringLiteral("       OK,          mostra i risultati"));
-    setColours(m_cerca, navy, colours::lightBlue);
-    {
+    m_layout.addControls(this, {
+        {C::Shape, u"Shape1"_s, {}, tw(9480, 720, 2415, 5535), {}, colours::olive},
+        {C::Label, u"Label9"_s, u"CERCA i risultati di........ scrivi qui il COGNOME"_s, tw(9600, 1320, 1935, 495),
+         colours::darkGrey, colours::lightBlue, Qt::AlignCenter, C::Wrap | C::Fit},
+        {C::TextBox, u"Text2"_s, u"Cognome"_s, tw(9600, 1920, 2175, 375), colours::navy, colours::lightBlue, {}, 0,
+         textBox, &m_surname},
+        {C::Label, u"Label8"_s, u" e qui il NOME"_s, tw(9600, 2760, 2055, 495), colours::darkGrey, colours::lightBlue,
+         Qt::AlignCenter, C::Wrap | C::Fit},
+        {C::TextBox, u"Text1"_s, u"Nome"_s, tw(9600, 3120, 2175, 375), colours::navy, colours::lightBlue, {}, 0,
+         textBox, &m_firstName},
         // At this size the caption breaks after "OK," (its spaces leave no
         // room for "mostra" on the first line) and the rest fits the second.
-        TwipLayout::Item &item = m_layout.add(m_cerca, tw(9600, 5040, 2175, 735));
-        item.face = Face::Arial;
-        item.points = 12;
-        item.bold = true;
-    }
-    connect(m_cerca, &ClickLabel::activated, this, &Risultati::cerca);
-    connect(m_cerca, &ClickLabel::hovered, this, [this] { colours::setText(m_cerca, colours::red); });
+        {C::Command, u"LabCERCA"_s, u"       OK,          mostra i risultati"_s, tw(9600, 5040, 2175, 735),
+         colours::navy, colours::lightBlue, Qt::AlignCenter, C::Wrap, arial12, &m_cerca},
+    });
 
     buildGrid();
 
-    auto *picture = addLabel("Image2", QString());
-    picture->setScaledContents(true);
-    picture->setPixmap(QPixmap(QStringLiteral(":/image2.jpg")));
-    m_layout.add(picture, tw(9600, 6600, 2175, 1620));
-
-    m_torna = addClickLabel("Labtorna", QStringLiteral("TORNA"));
-    colours::setText(m_torna, pink);
-    {
-        TwipLayout::Item &item = m_layout.add(m_torna, tw(9600, 6600, 2175, 1575));
-        item.face = Face::Arial;
-        item.points = 14.25;
-        item.bold = true;
-    }
+    // The bars go below "Esco", which overlaps them. Label5 keeps the
+    // default text colour, hardly visible on the bar.
+    m_layout.addControls(this, {
+        {C::Label, u"Image2"_s, {}, tw(9600, 6600, 2175, 1620), {}, {}, Qt::AlignLeft | Qt::AlignVCenter, 0, {}, {},
+         u":/image2.jpg"_s},
+        {C::Command, u"Labtorna"_s, u"TORNA"_s, tw(9600, 6600, 2175, 1575), {}, colours::pink, Qt::AlignCenter,
+         C::Wrap, {TwipMapping::Face::Arial, 14.25, true}, &m_torna},
+        {C::Label, u"Label5"_s, u"Label5"_s, tw(0, 8505, 11895, 375), colours::nightBlue},
+        {C::Label, u"Label25"_s, u"Illustrazione: tempio greco sul mare, di notte"_s, tw(1440, 8570, 3975, 255), {},
+         colours::white, Qt::AlignLeft | Qt::AlignVCenter, C::Fit},
+        {C::Command, u"Labesci"_s, u"Esco"_s, tw(10080, 8520, 1335, 495), {}, colours::pink, Qt::AlignCenter, C::Wrap,
+         arial12, &m_esci},
+    });
+    connect(m_cerca, &ClickLabel::activated, this, &Risultati::cerca);
     connect(m_torna, &ClickLabel::activated, this, &Risultati::torna);
-    connect(m_torna, &ClickLabel::hovered, this, [this] { colours::setText(m_torna, colours::red); });
-
-    // The bars go below "Esco", which overlaps them.
-    // Its caption keeps the default text colour, hardly visible on the bar.
-    label = addLabel("Label5", QStringLiteral("Label5"));
-    colours::setBackground(label, nightBlue);
-    m_layout.add(label, tw(0, 8505, 11895, 375));
-
-    label = addLabel("Label25", QStringLiteral("Illustrazione: tempio greco sul mare, di notte"));
-    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    colours::setText(label, colours::white);
-    m_layout.add(label, tw(1440, 8570, 3975, 255)).fitText = true;
-
-    m_esci = addClickLabel("Labesci", QStringLiteral("Esco"));
-    colours::setText(m_esci, pink);
-    {
-        TwipLayout::Item &item = m_layout.add(m_esci, tw(10080, 8520, 1335, 495));
-        item.face = Face::Arial;
-        item.points = 12;
-        item.bold = true;
-    }
     connect(m_esci, &ClickLabel::activated, this, &Risultati::escoRequested);
-    connect(m_esci, &ClickLabel::hovered, this, [this] { colours::setText(m_esci, colours::red); });
+    auto *highlight = new CommandHighlight(this);
+    highlight->add(m_torna, colours::pink);
+    highlight->add(m_esci, colours::pink);
+    highlight->add(m_cerca, colours::silver);
 
     setTabOrder(m_surname, m_firstName);
     setTabOrder(m_firstName, m_cerca);
@@ -213,15 +121,13 @@ void Risultati::buildGrid()
     m_grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_grid->setWordWrap(false);
     m_grid->setGridStyle(Qt::SolidLine);
-    QPalette pal = m_grid->palette();
-    pal.setColor(QPalette::Base, gridBackground);
-    pal.setColor(QPalette::Text, colours::black);
-    m_grid->setPalette(pal);
+    colours::setRoles(m_grid, {QPalette::Base}, colours::grey);
+    colours::setRoles(m_grid, {QPalette::Text}, colours::black);
     for (int row = 0; row < GridRows; ++row) {
         for (int column = 0; column < GridColumns; ++column) {
             auto *item = new QTableWidgetItem;
             const bool fixed = row == 0 || column == 0;
-            item->setBackground(fixed ? fixedCell : colours::white);
+            item->setBackground(fixed ? colours::silver : colours::white);   // headings silver
             item->setForeground(colours::black);
             item->setFlags(fixed ? Qt::ItemIsEnabled : Qt::ItemIsEnabled | Qt::ItemIsSelectable);
             const Qt::Alignment horizontal = row == 0 ? Qt::AlignHCenter
@@ -231,8 +137,7 @@ void Risultati::buildGrid()
             m_grid->setItem(row, column, item);
         }
     }
-    TwipLayout::Item &item = m_layout.add(m_grid, tw(1440, 2400, 6735, 3345));
-    item.points = 9.75;
+    m_layout.add(m_grid, tw(1440, 2400, 6735, 3345), {TwipMapping::Face::MsSansSerif, 9.75});
 }
 
 void Risultati::applyGridMetrics()
@@ -341,22 +246,6 @@ void Risultati::torna()
 {
     m_shownName = m_pupilName;
     hide();
-}
-
-void Risultati::pointerOverBackground()
-{
-    colours::setText(m_torna, pink);
-    colours::setText(m_esci, pink);
-    colours::setText(m_cerca, silver);
-}
-
-void Risultati::mouseMoveEvent(QMouseEvent *event)
-{
-    // Moves over labels that do not track the pointer arrive here too; only
-    // the bare background (the frame Shape1 included) counts.
-    if (!childAt(event->position().toPoint()))
-        pointerOverBackground();
-    QWidget::mouseMoveEvent(event);
 }
 
 void Risultati::closeEvent(QCloseEvent *event)

@@ -54,7 +54,6 @@ signals:
     void escoRequested();
 
 protected:
-    void mouseMoveEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -65,7 +64,6 @@ private:
     void nozioli();
     void cerca();
     void torna();
-    void pointerOverBackground();
     void setCell(int row, int column, const QString &text);
 
     ResultsStore &m_store;

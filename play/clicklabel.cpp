@@ -1,5 +1,7 @@
 #include "play/clicklabel.h"
 
+#include "play/colours.h"
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QEnterEvent>
@@ -7,7 +9,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 
 #include <algorithm>
 
@@ -55,32 +56,6 @@ QAccessibleInterface *clickLabelFactory(const QString &className, QObject *objec
 
 } // namespace
 
-void drawAnswerMark(QPainter &painter, const QRectF &box, AnswerMark mark, const QColor &colour)
-{
-    if (mark == AnswerMark::None || box.isEmpty())
-        return;
-    const qreal side = std::min(box.width(), box.height());
-    const QRectF sq(box.center().x() - side / 2, box.center().y() - side / 2, side, side);
-    QPainterPath path;
-    if (mark == AnswerMark::Right) {
-        path.moveTo(sq.left() + side * 0.08, sq.top() + side * 0.55);
-        path.lineTo(sq.left() + side * 0.38, sq.top() + side * 0.85);
-        path.lineTo(sq.left() + side * 0.92, sq.top() + side * 0.15);
-    } else {
-        const qreal in = side * 0.15;
-        path.moveTo(sq.topLeft() + QPointF(in, in));
-        path.lineTo(sq.bottomRight() - QPointF(in, in));
-        path.moveTo(sq.topRight() + QPointF(-in, in));
-        path.lineTo(sq.bottomLeft() + QPointF(in, -in));
-    }
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(colour, std::max<qreal>(1.5, side / 6.0), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter.drawPath(path);
-    painter.restore();
-}
-
 ClickLabel::ClickLabel(QWidget *parent)
     : QLabel(parent)
 {
@@ -114,25 +89,6 @@ void ClickLabel::setCaption(const QString &caption)
     setAccessibleName(caption);
 }
 
-QString answerDescription(AnswerMark mark)
-{
-    switch (mark) {
-    case AnswerMark::Right: return QStringLiteral("giusto");
-    case AnswerMark::Wrong: return QStringLiteral("sbagliato");
-    case AnswerMark::None: break;
-    }
-    return {};
-}
-
-void ClickLabel::setMark(AnswerMark mark)
-{
-    if (mark == m_mark)
-        return;
-    m_mark = mark;
-    setAccessibleDescription(answerDescription(mark));
-    update();
-}
-
 void ClickLabel::setMarkRoom(bool room)
 {
     if (room == m_markRoom)
@@ -143,7 +99,7 @@ void ClickLabel::setMarkRoom(bool room)
 
 int ClickLabel::markExtent() const
 {
-    const int side = std::max(6, fontMetrics().ascent() * 3 / 4);
+    const int side = answerMarkSide(fontMetrics());
     return side + std::max(2, side / 3);
 }
 
@@ -255,4 +211,30 @@ void ClickLabel::paintEvent(QPaintEvent *event)
         painter.setPen(dashed);
         painter.drawRect(r);
     }
+}
+
+CommandHighlight::CommandHighlight(QWidget *window)
+    : QObject(window)
+    , m_window(window)
+{
+    window->setMouseTracking(true);
+    window->installEventFilter(this);
+}
+
+void CommandHighlight::add(ClickLabel *command, const QColor &resting)
+{
+    m_commands.emplace_back(command, resting);
+    connect(command, &ClickLabel::hovered, this, [command] { colours::setText(command, colours::red); });
+}
+
+bool CommandHighlight::eventFilter(QObject *watched, QEvent *event)
+{
+    // Moves over controls that do not track the pointer reach the window too;
+    // only the bare background counts.
+    if (watched == m_window && event->type() == QEvent::MouseMove
+        && !m_window->childAt(static_cast<QMouseEvent *>(event)->position().toPoint())) {
+        for (const auto &[command, resting] : m_commands)
+            colours::setText(command, resting);
+    }
+    return QObject::eventFilter(watched, event);
 }

@@ -1,19 +1,12 @@
 #pragma once
 
+#include "play/answermark.h"
+
+#include <QColor>
 #include <QLabel>
 
-class QPainter;
-class QRectF;
-
-// Marks that tell a right or a wrong answer by shape as well as by colour.
-enum class AnswerMark { None, Right, Wrong };
-
-// What an answered control says in its accessible description: "giusto",
-// "sbagliato", or nothing while it is unanswered.
-QString answerDescription(AnswerMark mark);
-
-// Draws a tick (Right) or a cross (Wrong) centred in box, in colour.
-void drawAnswerMark(QPainter &painter, const QRectF &box, AnswerMark mark, const QColor &colour);
+#include <utility>
+#include <vector>
 
 // A label used as a button. It takes keyboard focus (Tab), shows a focus it
 // got from the keyboard with a frame, and is activated by a click, by Space or by Enter, all of
@@ -34,7 +27,7 @@ public:
     void setCaption(const QString &caption);
     QString caption() const { return text(); }
 
-    void setMark(AnswerMark mark);
+    void setMark(AnswerMark mark) { showAnswerMark(this, m_mark, mark); }
     AnswerMark mark() const { return m_mark; }
 
     // Keeps room beside the text for the mark, so that the text does not
@@ -67,4 +60,23 @@ private:
     bool m_markRoom = false;
     bool m_pressed = false;
     bool m_focusFromMouse = false;
+};
+
+// The commands of a window (labels used as buttons) turn red under the
+// pointer and take their resting colours again only when the pointer crosses
+// the window's bare background: a move over another control keeps them red.
+class CommandHighlight : public QObject
+{
+public:
+    // Watches the pointer over window, which tracks it from now on.
+    explicit CommandHighlight(QWidget *window);
+
+    void add(ClickLabel *command, const QColor &resting);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QWidget *m_window;
+    std::vector<std::pair<ClickLabel *, QColor>> m_commands;
 };

@@ -1,9 +1,15 @@
 #include "play/colours.h"
 
+#include <QApplication>
 #include <QPalette>
 #include <QWidget>
 
 namespace colours {
+
+QColor control()
+{
+    return QApplication::palette().color(QPalette::Active, QPalette::Button);
+}
 
 void setBackground(QWidget *widget, const QColor &colour)
 {
@@ -64,6 +70,14 @@ void setText(QWidget *widget, const QColor &colour, const QColor &disabledColour
 QColor text(const QWidget *widget)
 {
     return widget->palette().color(QPalette::Active, QPalette::WindowText);
+}
+
+void setRoles(QWidget *widget, std::initializer_list<QPalette::ColorRole> roles, const QColor &colour)
+{
+    QPalette pal = widget->palette();
+    for (const QPalette::ColorRole role : roles)
+        pal.setColor(role, colour);
+    widget->setPalette(pal);
 }
 
 } // namespace colours

@@ -1,5 +1,6 @@
 #include "play/fnozioli.h"
 
+#include "play/answermark.h"
 #include "play/clicklabel.h"
 #include "play/colours.h"
 #include "play/helppanel.h"
@@ -8,22 +9,19 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMouseEvent>
-#include <QPainter>
-#include <QPixmap>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
-#include <QStyleOptionButton>
 #include <QTextBrowser>
 #include <QTimer>
 
 #include <algorithm>
+
+using namespace Qt::StringLiterals;
 
 // Check-box indicators grow with the layout, like the text beside them.
 class ScaledIndicatorStyle : public QProxyStyle
@@ -57,47 +55,10 @@ namespace {
 
 constexpr int BlinkMilliseconds = 300;
 
-QRect tw(int left, int top, int width, int height)
-{
-    return QRect(left, top, width, height);
-}
-
-// A check box that also shows the verdict on its answer as a mark.
-class AnswerCheckBox : public QCheckBox
-{
-public:
-    using QCheckBox::QCheckBox;
-
-    void setMark(AnswerMark mark)
-    {
-        if (mark == m_mark)
-            return;
-        m_mark = mark;
-        setAccessibleDescription(answerDescription(mark));
-        update();
-    }
-
-protected:
-    void paintEvent(QPaintEvent *event) override
-    {
-        QCheckBox::paintEvent(event);
-        if (m_mark == AnswerMark::None)
-            return;
-        QStyleOptionButton option;
-        initStyleOption(&option);
-        const QRect textRect = style()->subElementRect(QStyle::SE_CheckBoxContents, &option, this);
-        const int textWidth = fontMetrics().horizontalAdvance(text());
-        const int side = std::max(6, fontMetrics().ascent() * 3 / 4);
-        const int x = textRect.left() + textWidth + side / 2;
-        if (x + side > width())
-            return;
-        QPainter painter(this);
-        drawAnswerMark(painter, QRectF(x, height() / 2.0 - side / 2.0, side, side), m_mark, Qt::black);
-    }
-
-private:
-    AnswerMark m_mark = AnswerMark::None;
-};
+using Face = TwipMapping::Face;
+const Qt::Alignment TopLeft = Qt::AlignLeft | Qt::AlignTop;
+// Where CHIUDI stands over the help text.
+constexpr QRect CloseHelpTwips = tw(5200, 7900, 1455, 495);
 
 AnswerMark markOf(AnswerState state)
 {
@@ -185,7 +146,6 @@ FNozioli::FNozioli(QWidget *parent)
 {
     setObjectName(QStringLiteral("fnozioli"));
     setWindowTitle(QStringLiteral("ESERCIZI DI NOZIOLIZZAZIONE"));
-    setMouseTracking(true);
     colours::setBackground(this, colours::darkGrey);
 
     buildControls();
@@ -216,237 +176,12 @@ FNozioli::~FNozioli()
     }
 }
 
-FNozioli::Placement &FNozioli::place(QWidget *widget, QRect twips)
-{
-    m_placements.push_back(Placement{widget, twips});
-    return m_placements.back();
-}
-
-QLabel *FNozioli::addLabel(const char *name, const QString &caption, QRect twips)
-{
-    auto *label = new QLabel(this);
-    label->setObjectName(QString::fromUtf8(name));
-    label->setTextFormat(Qt::PlainText);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setText(caption);
-    place(label, twips);
-    return label;
-}
-
-ClickLabel *FNozioli::addClickLabel(const char *name, const QString &caption, QRect twips)
-{
-    auto *label = new ClickLabel(caption, this);
-    label->setObjectName(QString::fromUtf8(name));
-    place(label, twips);
-    return label;
-}
-
-QWidget *FNozioli::addShape(const char *name, QRect twips)
-{
-    auto *shape = new QFrame(this);
-    shape->setObjectName(QString::fromUtf8(name));
-    shape->setFrameStyle(QFrame::Box | QFrame::Plain);
-    shape->setAttribute(Qt::WA_TransparentForMouseEvents);
-    colours::setText(shape, colours::lightBlue);
-    place(shape, twips);
-    return shape;
-}
-
 void FNozioli::buildControls()
 {
-    using Face = TwipMapping::Face;
-
-    addShape("Shape3", tw(120, 120, 11535, 2895));
-
-    colours::setBackground(addLabel("Label21", QString(), tw(240, 240, 135, 1575)), colours::lightBlue);
-    m_passage = addLabel("Label1", QString(), tw(360, 240, 7335, 1575));
-    m_passage->setWordWrap(true);
-    colours::setBackground(m_passage, colours::lightBlue);
-    m_placements.back().face = Face::TimesNewRoman;
-    m_placements.back().points = 14.25;
-
-    QLabel *label = addLabel("Label9", QStringLiteral("Devi trovare") + QString(24, u' ') + QStringLiteral("sovranozioli"),
-                             tw(8040, 360, 3615, 375));
-    colours::setText(label, colours::lightGreen);
-    m_placements.back().fitText = true;
-    m_toFindSuper = addLabel("Label11", QString(13, u' '), tw(9360, 240, 615, 495));
-    m_toFindSuper->setAlignment(Qt::AlignCenter);
-    colours::setBackground(m_toFindSuper, colours::lightGreen);
-
-    label = addLabel("Label10", QStringLiteral("e") + QString(25, u' ') + QStringLiteral("nozioli"), tw(9000, 960, 2535, 375));
-    colours::setText(label, colours::lightYellow);
-    m_placements.back().fitText = true;
-    m_toFindConcepts = addLabel("Label12", QString(), tw(9360, 840, 615, 495));
-    m_toFindConcepts->setAlignment(Qt::AlignCenter);
-    colours::setBackground(m_toFindConcepts, colours::lightYellow);
-
-    label = addLabel("Label28", QStringLiteral("prima, però, rispondi qui sotto..."), tw(7800, 1440, 3735, 255));
-    colours::setText(label, colours::lightBlue);
-    m_placements.back().fitText = true;
-
-    buildSpaceTime();
-
-    label = addLabel("Label27", QStringLiteral("Risultati"), tw(10320, 1920, 1215, 255));
-    label->setAlignment(Qt::AlignCenter);
-    colours::setBackground(label, colours::lightBlue);
-    m_placements.back().fitText = true;
-    label = addLabel("Label22", QStringLiteral("Giusti        Sbagliati"), tw(10320, 2280, 615, 615));
-    label->setWordWrap(true);
-    colours::setBackground(label, colours::darkGrey);
-    colours::setText(label, colours::lightBlue);
-    m_placements.back().fitText = true;
-
-    const auto addCounter = [this](ScoreSheet::Counter counter, QRect twips, const QColor &background,
-                                   const QColor &text) {
-        QLabel *l = addLabel(ScoreSheet::labelName(counter).toLatin1().constData(), QStringLiteral("0"), twips);
-        l->setAlignment(Qt::AlignCenter);
-        if (background.isValid())
-            colours::setBackground(l, background);
-        colours::setText(l, text);
-        m_counters[counter] = l;
-    };
-    addCounter(ScoreSheet::spaziotempogiusti, tw(11040, 2280, 495, 255), colours::lightBlue, colours::black);
-    addCounter(ScoreSheet::spaziotemposbagliati, tw(11040, 2640, 495, 255), colours::lightBlue, colours::red);
-
-    label = addLabel("Label13", QStringLiteral("S  O  V  R  A  N  O  Z  I  O  L  I"), tw(120, 3120, 11535, 1380));
-    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    colours::setBackground(label, colours::black);
-    colours::setText(label, colours::green);
-    m_placements.back().fitText = true;
-
-    for (int i = 0; i < ConceptTaxonomy::SuperConceptCount; ++i) {
-        const SuperConceptPlace &p = superConceptPlaces[i];
-        ClickLabel *l = addClickLabel(p.objectName, QString::fromUtf16(p.caption), p.twips);
-        l->setAlignment(Qt::AlignCenter);
-        l->setMarkRoom(true);
-        colours::setBackground(l, colours::lightGreen);
-        colours::setText(l, colours::black, colours::dimmedText);
-        m_placements.back().face = Face::Arial;
-        m_placements.back().points = 14.25;
-        m_placements.back().bold = true;
-        connect(l, &ClickLabel::activated, this, [this, i] { answerSuperConcept(i); });
-        m_superLabels[size_t(i)] = l;
-    }
-
-    label = addLabel("Label14", QStringLiteral("N  O  Z  I  O  L  I"), tw(120, 4680, 9495, 2220));
-    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    colours::setBackground(label, colours::black);
-    colours::setText(label, colours::yellow);
-    m_placements.back().fitText = true;
-
-    for (int i = 0; i < ExerciseModel::ConceptSlots; ++i) {
-        const QRect twips(360 + (i % 4) * 2280, 5040 + (i / 4) * 600, 2175, 495);
-        ClickLabel *l = addClickLabel(QStringLiteral("Label3_%1").arg(i).toLatin1().constData(), QString(), twips);
-        l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        l->setWordWrap(true);
-        l->setMarkRoom(true);
-        colours::setBackground(l, colours::lightYellow);
-        colours::setText(l, colours::black);
-        m_placements.back().points = 9.75;
-        connect(l, &ClickLabel::activated, this, [this, i] { answerConcept(i); });
-        m_conceptLabels[size_t(i)] = l;
-    }
-
-    addShape("Shape5", tw(9720, 4680, 1935, 2175));
-    m_combo = new QComboBox(this);
-    m_combo->setObjectName(QStringLiteral("Combo1"));
-    for (int n = 1; n <= ExerciseBank::ExerciseCount; ++n)
-        m_combo->addItem(QString::number(n));
-    m_combo->setCurrentIndex(-1);
-    m_combo->setMaxVisibleItems(20);
-    {
-        QPalette pal = m_combo->palette();
-        for (QPalette::ColorRole role : {QPalette::Button, QPalette::Base, QPalette::Window})
-            pal.setColor(role, colours::darkBlue);
-        for (QPalette::ColorRole role : {QPalette::ButtonText, QPalette::Text, QPalette::WindowText})
-            pal.setColor(role, colours::white);
-        m_combo->setPalette(pal);
-    }
-    place(m_combo, tw(9800, 5040, 1815, 315));
-    connect(m_combo, &QComboBox::activated, this, &FNozioli::chooseExercise);
-
-    m_prompt = addLabel("Label29", QStringLiteral("Seleziona, qui sopra, l'esercizio"), tw(9840, 5520, 1695, 975));
-    m_prompt->setWordWrap(true);
-    m_prompt->setAlignment(Qt::AlignCenter);
-    colours::setBackground(m_prompt, colours::lightBlue);
-    colours::setText(m_prompt, colours::black);
-    m_placements.back().fitText = true;
-
-    m_helpButton = new QPushButton(QStringLiteral("? Aiuto ?"), this);
-    m_helpButton->setObjectName(QStringLiteral("cmdaiuto"));
-    {
-        QPalette pal = m_helpButton->palette();
-        pal.setColor(QPalette::Button, colours::helpButton);
-        pal.setColor(QPalette::ButtonText, colours::black);
-        m_helpButton->setPalette(pal);
-    }
-    place(m_helpButton, tw(120, 7320, 2415, 1200));
-    m_placements.back().face = Face::Arial;
-    m_placements.back().points = 12;
-    m_placements.back().bold = true;
-    connect(m_helpButton, &QPushButton::clicked, this, &FNozioli::openHelp);
-
-    addShape("Shape4", tw(2640, 7320, 4815, 1215));
-    label = addLabel("Label2", QStringLiteral("Sovranozioli") + QString(16, u' ') + QStringLiteral("Nozioli"),
-                     tw(2760, 7680, 1455, 615));
-    label->setWordWrap(true);
-    colours::setText(label, colours::lightGrey);
-    m_placements.back().fitText = true;
-    label = addLabel("Label4", QStringLiteral(" Giusti   Sbagliati"), tw(4080, 7440, 1335, 255));
-    colours::setText(label, colours::lightGrey);
-    m_placements.back().fitText = true;
-    addCounter(ScoreSheet::sovragiustiesercizio, tw(4080, 7680, 495, 255), colours::lightGreen, colours::black);
-    addCounter(ScoreSheet::sovrasbagliatiesercizio, tw(4680, 7680, 495, 255), colours::lightGreen, colours::black);
-    addCounter(ScoreSheet::nozioligiustiesercizio, tw(4080, 7920, 495, 255), colours::lightYellow, colours::black);
-    addCounter(ScoreSheet::noziolisbagliatiesercizio, tw(4680, 7920, 495, 255), colours::lightYellow, colours::black);
-    label = addLabel("Label19", QStringLiteral("Tot Giusti"), tw(5400, 7440, 855, 255));
-    colours::setText(label, colours::white);
-    m_placements.back().fitText = true;
-    label = addLabel("Label20", QStringLiteral("Tot Sbagli"), tw(6360, 7440, 975, 255));
-    colours::setText(label, colours::red);
-    m_placements.back().fitText = true;
-    addCounter(ScoreSheet::sovragiusti, tw(5760, 7680, 375, 255), QColor(), colours::white);
-    addCounter(ScoreSheet::sovrasbagliati, tw(6720, 7680, 375, 255), QColor(), colours::red);
-    addCounter(ScoreSheet::nozioligiusti, tw(5760, 7920, 375, 255), QColor(), colours::white);
-    addCounter(ScoreSheet::noziolisbagliati, tw(6720, 7920, 375, 255), QColor(), colours::red);
-
-    addShape("Shape2", tw(7560, 7320, 2055, 1185));
-    m_archivio = addClickLabel("Labarchivio", QStringLiteral("Archivio dei risultati"), tw(7680, 7560, 1815, 615));
-    m_archivio->setAlignment(Qt::AlignCenter);
-    m_archivio->setWordWrap(true);
-    colours::setText(m_archivio, colours::lightBlue);
-    m_placements.back().fitText = true;
-    connect(m_archivio, &ClickLabel::activated, this, &FNozioli::archivioRequested);
-    connect(m_archivio, &ClickLabel::hovered, this, [this] { colours::setText(m_archivio, colours::red); });
-
-    m_picture = addLabel("Image2", QString(), tw(9720, 7080, 1935, 1440));
-    m_picture->setScaledContents(true);
-    m_picture->setPixmap(QPixmap(QStringLiteral(":/image2.jpg")));
-    m_esci = addClickLabel("Labesci", QStringLiteral("         Esci"), tw(9720, 7200, 1935, 1335));
-    m_esci->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    colours::setText(m_esci, colours::white);
-    m_placements.back().fitText = true;
-    connect(m_esci, &ClickLabel::activated, this, &FNozioli::esciRequested);
-    connect(m_esci, &ClickLabel::hovered, this, [this] { colours::setText(m_esci, colours::red); });
-
-    label = addLabel("Label25", QStringLiteral("Illustrazioni: disegni originali del progetto Nozioli"),
-                     tw(3360, 8640, 3975, 255));
-    colours::setText(label, colours::white);
-    m_placements.back().fitText = true;
-
-    m_help = new QTextBrowser(this);
-    m_help->setObjectName(QStringLiteral("RichTextBox1"));
-    m_help->setReadOnly(true);
-    m_help->setOpenLinks(false);
-    m_help->setOpenExternalLinks(false);
-    m_help->setTabChangesFocus(true);
-    // Its text brings its own fonts, scaled when it is loaded.
-    place(m_help, tw(0, 0, 12000, 9000)).points = 0;
-
-    m_closeHelp = new QPushButton(QStringLiteral("CHIUDI"), this);
-    m_closeHelp->setObjectName(QStringLiteral("CmdChiudiAiuto"));
-    place(m_closeHelp, tw(5200, 7900, 1455, 495));
-    connect(m_closeHelp, &QPushButton::clicked, this, &FNozioli::closeHelp);
+    buildExerciseHead();
+    buildAnswerPanels();
+    buildCommands();
+    buildHelpPanel();
 
     // Created after the boxes, so that it is destroyed after them.
     m_indicatorStyle = new ScaledIndicatorStyle(QApplication::style()->name());
@@ -456,7 +191,48 @@ void FNozioli::buildControls()
             box->setStyle(m_indicatorStyle);
     }
 
+    auto *highlight = new CommandHighlight(this);
+    highlight->add(m_archivio, colours::lightBlue);
+    highlight->add(m_esci, colours::white);
     arrangeTabOrder();
+}
+
+TwipControl FNozioli::counter(ScoreSheet::Counter counter, QRect twips, const QColor &background, const QColor &text)
+{
+    return {TwipControl::Label, ScoreSheet::labelName(counter), u"0"_s, twips, background, text, Qt::AlignCenter,
+            0, {}, &m_counters[size_t(counter)]};
+}
+
+// The passage, how many answers are left to find, and the space-time
+// questions with their counters.
+void FNozioli::buildExerciseHead()
+{
+    using C = TwipControl;
+    m_layout.addControls(this, {
+        {C::Shape, u"Shape3"_s, {}, tw(120, 120, 11535, 2895), {}, colours::lightBlue},
+        {C::Label, u"Label21"_s, {}, tw(240, 240, 135, 1575), colours::lightBlue, {}, TopLeft},
+        {C::Label, u"Label1"_s, {}, tw(360, 240, 7335, 1575), colours::lightBlue, {}, TopLeft, C::Wrap,
+         {Face::TimesNewRoman, 14.25}, &m_passage},
+        {C::Label, u"Label9"_s, u"Devi trovare"_s + QString(24, u' ') + u"sovranozioli"_s, tw(8040, 360, 3615, 375),
+         {}, colours::lightGreen, TopLeft, C::Fit},
+        {C::Label, u"Label11"_s, QString(13, u' '), tw(9360, 240, 615, 495), colours::lightGreen, {},
+         Qt::AlignCenter, 0, {}, &m_toFindSuper},
+        {C::Label, u"Label10"_s, u"e"_s + QString(25, u' ') + u"nozioli"_s, tw(9000, 960, 2535, 375), {},
+         colours::lightYellow, TopLeft, C::Fit},
+        {C::Label, u"Label12"_s, {}, tw(9360, 840, 615, 495), colours::lightYellow, {}, Qt::AlignCenter, 0, {},
+         &m_toFindConcepts},
+        {C::Label, u"Label28"_s, u"prima, però, rispondi qui sotto..."_s, tw(7800, 1440, 3735, 255), {},
+         colours::lightBlue, TopLeft, C::Fit},
+    });
+    buildSpaceTime();
+    m_layout.addControls(this, {
+        {C::Label, u"Label27"_s, u"Risultati"_s, tw(10320, 1920, 1215, 255), colours::lightBlue, {},
+         Qt::AlignCenter, C::Fit},
+        {C::Label, u"Label22"_s, u"Giusti        Sbagliati"_s, tw(10320, 2280, 615, 615), colours::darkGrey,
+         colours::lightBlue, TopLeft, C::Wrap | C::Fit},
+        counter(ScoreSheet::spaziotempogiusti, tw(11040, 2280, 495, 255), colours::lightBlue, colours::black),
+        counter(ScoreSheet::spaziotemposbagliati, tw(11040, 2640, 495, 255), colours::lightBlue, colours::red),
+    });
 }
 
 void FNozioli::buildSpaceTime()
@@ -479,7 +255,7 @@ void FNozioli::buildSpaceTime()
         frame->setObjectName(QString::fromUtf8(framePlaces[f].name));
         colours::setBackground(frame, colours::lightBlue);
         colours::setText(frame, colours::black, colours::dimmedText);
-        place(frame, framePlaces[f].twips);
+        m_layout.add(frame, framePlaces[f].twips);
         m_frames[size_t(f)] = frame;
     }
     for (const BoxPlace &p : boxPlaces) {
@@ -487,11 +263,123 @@ void FNozioli::buildSpaceTime()
         box->setObjectName(QStringLiteral("Check%1").arg(p.checkNumber));
         colours::setBackground(box, colours::lightBlue);
         colours::setText(box, colours::black, colours::dimmedText);
-        place(box, p.twips);
+        m_layout.add(box, p.twips);
         const int n = p.checkNumber;
         connect(box, &QCheckBox::clicked, this, [this, n] { answerBox(n); });
         m_boxes[size_t(n)] = box;
     }
+}
+
+// The bands of super-concepts and of concepts.
+void FNozioli::buildAnswerPanels()
+{
+    using C = TwipControl;
+    m_layout.addControl(this, {C::Label, u"Label13"_s, u"S  O  V  R  A  N  O  Z  I  O  L  I"_s,
+                               tw(120, 3120, 11535, 1380), colours::black, colours::green,
+                               Qt::AlignHCenter | Qt::AlignTop, C::Fit});
+    for (int i = 0; i < ConceptTaxonomy::SuperConceptCount; ++i) {
+        const SuperConceptPlace &p = superConceptPlaces[i];
+        ClickLabel *&label = m_superLabels[size_t(i)];
+        m_layout.addControl(this, {C::Command, QString::fromUtf8(p.objectName), QString::fromUtf16(p.caption), p.twips,
+                                   colours::lightGreen, {}, Qt::AlignCenter, 0, {Face::Arial, 14.25, true}, &label});
+        label->setMarkRoom(true);
+        colours::setText(label, colours::black, colours::dimmedText);
+        connect(label, &ClickLabel::activated, this, [this, i] { answerSuperConcept(i); });
+    }
+
+    m_layout.addControl(this, {C::Label, u"Label14"_s, u"N  O  Z  I  O  L  I"_s, tw(120, 4680, 9495, 2220),
+                               colours::black, colours::yellow, Qt::AlignHCenter | Qt::AlignTop, C::Fit});
+    for (int i = 0; i < ExerciseModel::ConceptSlots; ++i) {
+        ClickLabel *&label = m_conceptLabels[size_t(i)];
+        m_layout.addControl(this, {C::Command, u"Label3_%1"_s.arg(i), {},
+                                   tw(360 + (i % 4) * 2280, 5040 + (i / 4) * 600, 2175, 495), colours::lightYellow,
+                                   colours::black, Qt::AlignLeft | Qt::AlignVCenter, C::Wrap, {Face::MsSansSerif, 9.75},
+                                   &label});
+        label->setMarkRoom(true);
+        connect(label, &ClickLabel::activated, this, [this, i] { answerConcept(i); });
+    }
+}
+
+// The choice of an exercise, the help, the running totals, the archive and the way out.
+void FNozioli::buildCommands()
+{
+    using C = TwipControl;
+    m_layout.addControl(this, {C::Shape, u"Shape5"_s, {}, tw(9720, 4680, 1935, 2175), {}, colours::lightBlue});
+    m_combo = new QComboBox(this);
+    m_combo->setObjectName(QStringLiteral("Combo1"));
+    for (int n = 1; n <= ExerciseBank::ExerciseCount; ++n)
+        m_combo->addItem(QString::number(n));
+    m_combo->setCurrentIndex(-1);
+    m_combo->setMaxVisibleItems(20);
+    colours::setRoles(m_combo, {QPalette::Button, QPalette::Base, QPalette::Window}, colours::darkBlue);
+    colours::setRoles(m_combo, {QPalette::ButtonText, QPalette::Text, QPalette::WindowText}, colours::white);
+    m_layout.add(m_combo, tw(9800, 5040, 1815, 315));
+    connect(m_combo, &QComboBox::activated, this, &FNozioli::chooseExercise);
+
+    m_layout.addControl(this, {C::Label, u"Label29"_s, u"Seleziona, qui sopra, l'esercizio"_s,
+                               tw(9840, 5520, 1695, 975), colours::lightBlue, colours::black, Qt::AlignCenter,
+                               C::Wrap | C::Fit, {}, &m_prompt});
+
+    m_helpButton = new QPushButton(QStringLiteral("? Aiuto ?"), this);
+    m_helpButton->setObjectName(QStringLiteral("cmdaiuto"));
+    colours::setRoles(m_helpButton, {QPalette::Button}, colours::helpButton);
+    colours::setRoles(m_helpButton, {QPalette::ButtonText}, colours::black);
+    m_layout.add(m_helpButton, tw(120, 7320, 2415, 1200), {Face::Arial, 12, true});
+    connect(m_helpButton, &QPushButton::clicked, this, &FNozioli::openHelp);
+
+    buildScorePanel();
+    m_layout.addControls(this, {
+        {C::Shape, u"Shape2"_s, {}, tw(7560, 7320, 2055, 1185), {}, colours::lightBlue},
+        {C::Command, u"Labarchivio"_s, u"Archivio dei risultati"_s, tw(7680, 7560, 1815, 615), {}, colours::lightBlue,
+         Qt::AlignCenter, C::Wrap | C::Fit, {}, &m_archivio},
+        {C::Label, u"Image2"_s, {}, tw(9720, 7080, 1935, 1440), {}, {}, TopLeft, 0, {}, {}, u":/image2.jpg"_s},
+        {C::Command, u"Labesci"_s, u"         Esci"_s, tw(9720, 7200, 1935, 1335), {}, colours::white,
+         Qt::AlignLeft | Qt::AlignVCenter, C::Fit, {}, &m_esci},
+        {C::Label, u"Label25"_s, u"Illustrazioni: disegni originali del progetto Nozioli"_s, tw(3360, 8640, 3975, 255),
+         {}, colours::white, TopLeft, C::Fit},
+    });
+    connect(m_archivio, &ClickLabel::activated, this, &FNozioli::archivioRequested);
+    connect(m_esci, &ClickLabel::activated, this, &FNozioli::esciRequested);
+}
+
+// The totals of the exercise and of the lesson.
+void FNozioli::buildScorePanel()
+{
+    using C = TwipControl;
+    m_layout.addControls(this, {
+        {C::Shape, u"Shape4"_s, {}, tw(2640, 7320, 4815, 1215), {}, colours::lightBlue},
+        {C::Label, u"Label2"_s, u"Sovranozioli"_s + QString(16, u' ') + u"Nozioli"_s, tw(2760, 7680, 1455, 615), {},
+         colours::lightGrey, TopLeft, C::Wrap | C::Fit},
+        {C::Label, u"Label4"_s, u" Giusti   Sbagliati"_s, tw(4080, 7440, 1335, 255), {}, colours::lightGrey, TopLeft,
+         C::Fit},
+        counter(ScoreSheet::sovragiustiesercizio, tw(4080, 7680, 495, 255), colours::lightGreen, colours::black),
+        counter(ScoreSheet::sovrasbagliatiesercizio, tw(4680, 7680, 495, 255), colours::lightGreen, colours::black),
+        counter(ScoreSheet::nozioligiustiesercizio, tw(4080, 7920, 495, 255), colours::lightYellow, colours::black),
+        counter(ScoreSheet::noziolisbagliatiesercizio, tw(4680, 7920, 495, 255), colours::lightYellow, colours::black),
+        {C::Label, u"Label19"_s, u"Tot Giusti"_s, tw(5400, 7440, 855, 255), {}, colours::white, TopLeft, C::Fit},
+        {C::Label, u"Label20"_s, u"Tot Sbagli"_s, tw(6360, 7440, 975, 255), {}, colours::red, TopLeft, C::Fit},
+        counter(ScoreSheet::sovragiusti, tw(5760, 7680, 375, 255), {}, colours::white),
+        counter(ScoreSheet::sovrasbagliati, tw(6720, 7680, 375, 255), {}, colours::red),
+        counter(ScoreSheet::nozioligiusti, tw(5760, 7920, 375, 255), {}, colours::white),
+        counter(ScoreSheet::noziolisbagliati, tw(6720, 7920, 375, 255), {}, colours::red),
+    });
+}
+
+// The help text over the whole window, and its close button.
+void FNozioli::buildHelpPanel()
+{
+    m_help = new QTextBrowser(this);
+    m_help->setObjectName(QStringLiteral("RichTextBox1"));
+    m_help->setReadOnly(true);
+    m_help->setOpenLinks(false);
+    m_help->setOpenExternalLinks(false);
+    m_help->setTabChangesFocus(true);
+    // Placed by relayout(); its text brings its own fonts, scaled when it is loaded.
+
+    m_closeHelp = new QPushButton(QStringLiteral("CHIUDI"), this);
+    m_closeHelp->setObjectName(QStringLiteral("CmdChiudiAiuto"));
+    m_layout.add(m_closeHelp, CloseHelpTwips);
+    connect(m_closeHelp, &QPushButton::clicked, this, &FNozioli::closeHelp);
 }
 
 void FNozioli::arrangeTabOrder()
@@ -526,27 +414,14 @@ void FNozioli::placeInArea(const QRect &area)
     if (area.isEmpty())
         return;
     setGeometry(area);
-    m_mapping = TwipMapping::fitting(area.size(), LayoutTwips);
+    m_mapping = TwipMapping::fitting(area.size(), MainLayoutTwips);
     relayout();
 }
 
 void FNozioli::relayout()
 {
     setFont(m_mapping.font(TwipMapping::Face::MsSansSerif, 8.25));
-    for (const Placement &p : m_placements) {
-        p.widget->setGeometry(m_mapping.rect(p.twips));
-        if (p.points <= 0)
-            continue;
-        QFont font = m_mapping.font(p.face, p.points, p.bold);
-        if (p.fitText) {
-            if (auto *label = qobject_cast<QLabel *>(p.widget)) {
-                const int flags = int(label->alignment()) | (label->wordWrap() ? int(Qt::TextWordWrap) : 0);
-                const QSize room = label->contentsRect().size();
-                font.setPixelSize(TwipMapping::fittingPixelSize(font, label->text(), room, flags));
-            }
-        }
-        p.widget->setFont(font);
-    }
+    m_layout.apply(m_mapping);
     m_help->setGeometry(helpRect());
     if (helpShown())
         helppanel::load(*m_help->document(), helppanel::fileName(), m_mapping);
@@ -596,7 +471,7 @@ void FNozioli::openHelp()
     m_help->raise();
     helppanel::load(*m_help->document(), helppanel::fileName(), m_mapping);
     m_help->moveCursor(QTextCursor::Start);
-    m_closeHelp->setGeometry(m_mapping.rect(5200, 7900, 1455, 495));
+    m_closeHelp->setGeometry(m_mapping.rect(CloseHelpTwips));
     m_closeHelp->show();
     m_closeHelp->raise();
     m_help->setFocus(Qt::OtherFocusReason);
@@ -654,7 +529,7 @@ void FNozioli::render()
     for (QGroupBox *frame : m_frames)
         setEnabledIfChanged(frame, framesEnabled);
     for (int n = 1; n <= ExerciseModel::BoxCount; ++n) {
-        auto *box = static_cast<AnswerCheckBox *>(m_boxes[size_t(n)]);
+        AnswerCheckBox *box = m_boxes[size_t(n)];
         const ExerciseModel::Box &state = m_model.box(n);
         if (box->isChecked() != state.checked)
             box->setChecked(state.checked);
@@ -669,21 +544,6 @@ void FNozioli::render()
     const ScoreSheet &score = m_model.scoreSheet();
     for (int c = 0; c < ScoreSheet::CounterCount; ++c)
         setTextIfChanged(m_counters[size_t(c)], score.caption(ScoreSheet::Counter(c)));
-}
-
-void FNozioli::pointerOverBackground()
-{
-    colours::setText(m_esci, colours::white);
-    colours::setText(m_archivio, colours::lightBlue);
-}
-
-void FNozioli::mouseMoveEvent(QMouseEvent *event)
-{
-    // Moves over controls that do not track the pointer arrive here too;
-    // only the bare background counts.
-    if (!childAt(event->position().toPoint()))
-        pointerOverBackground();
-    QWidget::mouseMoveEvent(event);
 }
 
 void FNozioli::closeEvent(QCloseEvent *event)

@@ -3,16 +3,15 @@
 #include "content/concepttaxonomy.h"
 #include "content/exercisebank.h"
 #include "play/model/exercisemodel.h"
-#include "play/twips.h"
+#include "play/twiplayout.h"
 
 #include <QRect>
 #include <QWidget>
 
 #include <array>
-#include <vector>
 
+class AnswerCheckBox;
 class ClickLabel;
-class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -32,9 +31,6 @@ class FNozioli : public QWidget
     Q_OBJECT
 
 public:
-    // The area the controls are laid out in, in twips.
-    static constexpr QSize LayoutTwips {11835, 9045};
-
     // Runs the load: fills the taxonomy and the exercise bank, leaves every
     // answer control disabled or hidden, starts Timer1 blinking the prompt,
     // and covers the primary screen.
@@ -64,29 +60,21 @@ signals:
     void closeRequested();
 
 protected:
-    void mouseMoveEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     bool focusNextPrevChild(bool next) override;
 
 private:
-    struct Placement
-    {
-        QWidget *widget;
-        QRect twips;                 // relative to the widget's parent
-        TwipMapping::Face face = TwipMapping::Face::MsSansSerif;
-        double points = 8.25;        // 0: the widget keeps its font
-        bool bold = false;
-        bool fitText = false;        // shrink the font when the fixed caption would not fit
-    };
-
     void buildControls();
+    // A row of the table of controls for a counter of the score sheet.
+    TwipControl counter(ScoreSheet::Counter counter, QRect twips, const QColor &background, const QColor &text);
+    void buildExerciseHead();
     void buildSpaceTime();
+    void buildAnswerPanels();
+    void buildCommands();
+    void buildScorePanel();
+    void buildHelpPanel();
     void arrangeTabOrder();
-    QLabel *addLabel(const char *name, const QString &caption, QRect twips);
-    ClickLabel *addClickLabel(const char *name, const QString &caption, QRect twips);
-    QWidget *addShape(const char *name, QRect twips);
-    Placement &place(QWidget *widget, QRect twips);
     void relayout();
 
     void chooseExercise(int comboIndex);
@@ -97,7 +85,6 @@ private:
     void answerSuperConcept(int index);
     void answerConcept(int index);
     void answerBox(int checkNumber);
-    void pointerOverBackground();
 
     // Shows the model's state; changes only the properties that differ.
     void render();
@@ -105,8 +92,8 @@ private:
     ConceptTaxonomy m_taxonomy;
     ExerciseBank m_bank;
     ExerciseModel m_model;
+    TwipLayout m_layout;
     TwipMapping m_mapping;
-    std::vector<Placement> m_placements;
 
     QLabel *m_passage = nullptr;                 // Label1
     QLabel *m_toFindSuper = nullptr;             // Label11
@@ -116,12 +103,11 @@ private:
     std::array<ClickLabel *, ConceptTaxonomy::SuperConceptCount> m_superLabels {};
     std::array<ClickLabel *, ExerciseModel::ConceptSlots> m_conceptLabels {};
     std::array<QGroupBox *, 4> m_frames {};      // Frame1..Frame4
-    std::array<QCheckBox *, ExerciseModel::BoxCount + 1> m_boxes {}; // Check1..Check9, 0 unused
+    std::array<AnswerCheckBox *, ExerciseModel::BoxCount + 1> m_boxes {}; // Check1..Check9, 0 unused
     std::array<QLabel *, ScoreSheet::CounterCount> m_counters {};
     QPushButton *m_helpButton = nullptr;         // cmdaiuto
     ClickLabel *m_archivio = nullptr;            // Labarchivio
     ClickLabel *m_esci = nullptr;                // Labesci
-    QLabel *m_picture = nullptr;                 // Image2
     QTextBrowser *m_help = nullptr;              // RichTextBox1
     QPushButton *m_closeHelp = nullptr;          // CmdChiudiAiuto
     QTimer *m_timer = nullptr;                   // Timer1

@@ -67,6 +67,11 @@ QFont TwipMapping::font(Face face, double points, bool bold) const
     return f;
 }
 
+QFont TwipMapping::font(const TwipFont &font) const
+{
+    return this->font(font.face, font.points, font.bold);
+}
+
 int TwipMapping::fittingPixelSize(const QFont &font, const QString &text, QSize box, int flags)
 {
     QFont f = font;

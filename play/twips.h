@@ -5,6 +5,8 @@
 #include <QSize>
 #include <QStringList>
 
+struct TwipFont;
+
 // Maps a window layout given in twips (1/1440 inch) to pixels. At scale 1,
 // 15 twips make one pixel (96 dots per inch); a window that fills a larger
 // screen scales the whole layout, fonts included, by one uniform factor.
@@ -39,6 +41,7 @@ public:
     // display's own resolution.
     int fontPixelSize(double points) const;
     QFont font(Face face, double points, bool bold = false) const;
+    QFont font(const TwipFont &font) const;
 
     static QStringList families(Face face);
 
@@ -51,3 +54,22 @@ public:
 private:
     double m_scale;
 };
+
+// A font of a layout: the face it was designed with, its size in points and
+// its weight.
+struct TwipFont
+{
+    TwipMapping::Face face = TwipMapping::Face::MsSansSerif;
+    double points = 8.25;
+    bool bold = false;
+};
+
+// A rectangle in twips, as the layouts list them: left, top, width, height.
+constexpr QRect tw(int left, int top, int width, int height)
+{
+    return QRect(left, top, width, height);
+}
+
+// The area the main window's controls are laid out in, in twips. The other
+// windows take their scale from the main window's.
+inline constexpr QSize MainLayoutTwips {11835, 9045};

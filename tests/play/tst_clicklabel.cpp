@@ -1,5 +1,7 @@
 // The pieces the windows are built from: the label used as a button, the
 // twip layout mapping, the colour helpers and the scaling of the help text.
+#include "guitesting.h"
+
 #include "play/clicklabel.h"
 #include "play/colours.h"
 #include "play/helppanel.h"
@@ -61,7 +63,7 @@ private slots:
         QTest::mouseRelease(&label, Qt::LeftButton, {}, QPoint(5, 5));
         QVERIFY2(spy.count() == 0, "a release without its press is no click");
         label.setEnabled(false);
-        QTest::mouseClick(&label, Qt::LeftButton);
+        click(&label);
         QTest::keyClick(&label, Qt::Key_Space);
         QCOMPARE(spy.count(), 0);
     }
@@ -78,7 +80,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&window));
         first->setFocus(Qt::OtherFocusReason);
         const QImage unfocused = second->grab().toImage();
-        QTest::mouseClick(second, Qt::LeftButton);
+        click(second);
         QCOMPARE(QApplication::focusWidget(), second);
         QVERIFY2(second->grab().toImage() == unfocused, "a click shows no focus frame");
         first->setFocus(Qt::OtherFocusReason);

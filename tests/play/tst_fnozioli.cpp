@@ -1,11 +1,12 @@
 // The main exercise window: its controls after the load, the choice of an
 // exercise, answers by mouse and keyboard rendered as colours, marks and
 // counters, the blinking prompt, the help panel and the pointer highlighting.
+#include "guitesting.h"
+
 #include "play/clicklabel.h"
 #include "play/colours.h"
 #include "play/fnozioli.h"
 
-#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
@@ -42,12 +43,6 @@ QString flag(bool on)
     return on ? QStringLiteral("1") : QStringLiteral("0");
 }
 
-// The colour actually painted at a point of the widget.
-QColor paintedAt(QWidget *widget, QPoint point)
-{
-    return widget->grab().toImage().pixelColor(point * widget->devicePixelRatioF());
-}
-
 } // namespace
 
 class TstFNozioli : public QObject
@@ -57,14 +52,13 @@ class TstFNozioli : public QObject
     std::unique_ptr<FNozioli> w;
 
     template <typename T = QWidget>
-    T *get(const QString &name) const
+    T *get(QAnyStringView name) const
     {
-        return w->findChild<T *>(name);
+        return child<T>(w.get(), name);
     }
-    QLabel *label(const QString &name) const { return get<QLabel>(name); }
     ClickLabel *clickLabel(const QString &name) const { return get<ClickLabel>(name); }
     QCheckBox *box(int n) const { return get<QCheckBox>(checkName(n)); }
-    QString caption(const char *name) const { return label(QString::fromUtf8(name))->text(); }
+    QString caption(QAnyStringView name) const { return ::caption(w.get(), name); }
 
     ClickLabel *superLabel(const QString &superConcept) const
     {
@@ -76,20 +70,10 @@ class TstFNozioli : public QObject
     }
 
     // As the pupil does: opens the list of Combo1 and confirms the item.
-    void choose(int number)
-    {
-        auto *combo = get<QComboBox>(QStringLiteral("Combo1"));
-        combo->showPopup();
-        QAbstractItemView *view = combo->view();
-        view->setCurrentIndex(view->model()->index(number - 1, 0));
-        QTest::keyClick(view, Qt::Key_Return);
-    }
+    void choose(int number) { chooseItem(get<QComboBox>("Combo1"), number - 1); }
+    void clickBox(int n) { ::clickBox(box(n)); }
 
-    void click(QWidget *widget) { QTest::mouseClick(widget, Qt::LeftButton); }
-    // A check box reacts to clicks on its indicator and its text only.
-    void clickBox(int n) { QTest::mouseClick(box(n), Qt::LeftButton, {}, QPoint(4, box(n)->height() / 2)); }
-
-    QString counter(ScoreSheet::Counter c) const { return label(ScoreSheet::labelName(c))->text(); }
+    QString counter(ScoreSheet::Counter c) const { return caption(ScoreSheet::labelName(c)); }
 
     // Everything the pupil can see of the answers, to compare before and after.
     QStringList snapshot() const
@@ -151,8 +135,8 @@ private slots:
             QVERIFY(!get(QStringLiteral("Frame%1").arg(f))->isEnabled());
         for (int i = 0; i < ExerciseModel::ConceptSlots; ++i)
             QVERIFY2(clickLabel(conceptName(i))->isHidden(), "the concept panel is hidden");
-        QVERIFY(get(QStringLiteral("RichTextBox1"))->isHidden());
-        QVERIFY(get(QStringLiteral("CmdChiudiAiuto"))->isHidden());
+        QVERIFY(get("RichTextBox1")->isHidden());
+        QVERIFY(get("CmdChiudiAiuto")->isHidden());
 
         const QStringList before = snapshot();
         click(clickLabel(QStringLiteral("labspazio")));
@@ -162,12 +146,12 @@ private slots:
 
     void load_combo()
     {
-        auto *combo = get<QComboBox>(QStringLiteral("Combo1"));
+        auto *combo = get<QComboBox>("Combo1");
         QCOMPARE(combo->count(), 39);
         for (int i = 0; i < 39; ++i)
             QCOMPARE(combo->itemText(i), QString::number(i + 1));
         QCOMPARE(combo->currentIndex(), -1);
-        auto *timer = w->findChild<QTimer *>(QStringLiteral("Timer1"));
+        auto *timer = get<QTimer>("Timer1");
         QVERIFY(timer);
         QVERIFY(timer->isActive());
         QCOMPARE(timer->interval(), 300);
@@ -191,10 +175,10 @@ private slots:
         w->placeInArea(QRect(QPoint(0, 0), screen));
         QCOMPARE(w->size(), screen);
         QVERIFY(qAbs(w->mapping().scale() - scale) < 1e-9);
-        click(get(QStringLiteral("cmdaiuto")));
-        QVERIFY2(w->rect().contains(get(QStringLiteral("RichTextBox1"))->geometry()), "the help panel stays on the screen");
+        click(get("cmdaiuto"));
+        QVERIFY2(w->rect().contains(get("RichTextBox1")->geometry()), "the help panel stays on the screen");
 
-        const QRect band = get(QStringLiteral("Label14"))->geometry();
+        const QRect band = get("Label14")->geometry();
         const QFontMetrics fm(clickLabel(conceptName(0))->font());
         for (int i = 0; i < ExerciseModel::ConceptSlots; ++i) {
             ClickLabel *l = clickLabel(conceptName(i));
@@ -209,7 +193,7 @@ private slots:
             }
         }
         // Every passage fits Label1, measured with the font metrics.
-        QLabel *passage = label(QStringLiteral("Label1"));
+        QLabel *passage = get<QLabel>("Label1");
         const QRect room = passage->contentsRect();
         for (int n = 1; n <= ExerciseBank::ExerciseCount; ++n) {
             const QRect used = passage->fontMetrics().boundingRect(room, Qt::TextWordWrap, w->bank().key(n).passage);
@@ -417,16 +401,16 @@ private slots:
 
     void blink_stopsForGood()
     {
-        QLabel *prompt = label(QStringLiteral("Label29"));
+        QLabel *prompt = get<QLabel>("Label29");
         QCOMPARE(colours::background(prompt), colours::lightBlue);
         QTRY_COMPARE(colours::background(prompt), colours::white);
         choose(5);
-        QVERIFY(!w->findChild<QTimer *>(QStringLiteral("Timer1"))->isActive());
+        QVERIFY(!get<QTimer>("Timer1")->isActive());
         QCOMPARE(colours::background(prompt), colours::lightBlue);
         QTest::qWait(700);
         QCOMPARE(colours::background(prompt), colours::lightBlue);
         choose(6);
-        QVERIFY2(!w->findChild<QTimer *>(QStringLiteral("Timer1"))->isActive(), "nothing starts the blinking again");
+        QVERIFY2(!get<QTimer>("Timer1")->isActive(), "nothing starts the blinking again");
     }
 
     // ---- Help panel ----
@@ -448,7 +432,7 @@ private slots:
         QTRY_COMPARE(colours::text(archivio), colours::red);
         QCOMPARE(colours::text(esci), colours::red);   // nothing crossed the background
 
-        QLabel *label25 = label(QStringLiteral("Label25"));
+        QLabel *label25 = get<QLabel>("Label25");
         QTest::mouseMove(label25, label25->rect().center());
         QTest::qWait(50);
         QCOMPARE(colours::text(archivio), colours::red);
@@ -465,7 +449,7 @@ private slots:
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
         choose(7);
-        auto *combo = get<QComboBox>(QStringLiteral("Combo1"));
+        auto *combo = get<QComboBox>("Combo1");
         combo->setFocus();
         QCOMPARE(QApplication::focusWidget(), combo);
 
@@ -501,11 +485,11 @@ private slots:
     {
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
-        auto *help = get<QPushButton>(QStringLiteral("cmdaiuto"));
+        auto *help = get<QPushButton>("cmdaiuto");
         help->setFocus();
         QTest::keyClick(help, Qt::Key_Space);
-        auto *panel = get<QTextBrowser>(QStringLiteral("RichTextBox1"));
-        auto *close = get<QPushButton>(QStringLiteral("CmdChiudiAiuto"));
+        auto *panel = get<QTextBrowser>("RichTextBox1");
+        auto *close = get<QPushButton>("CmdChiudiAiuto");
         QVERIFY(panel->isVisible());
         for (int i = 0; i < 4; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);

@@ -1,7 +1,8 @@
-// Helpers shared by the tests of the whole program: a fake for the dialogs,
-// widgets found by object name, clicks as the pupil makes them, and the
-// program started around an archive in a temporary folder.
+// Helpers shared by the tests of the whole program: a fake for the dialogs
+// and the program started around an archive in a temporary folder.
 #pragma once
+
+#include "guitesting.h"
 
 #include "app/module1.h"
 #include "archive/dialogs.h"
@@ -11,16 +12,11 @@
 #include "play/model/scoresheet.h"
 #include "store/resultsstore.h"
 
-#include <QAbstractItemView>
-#include <QCloseEvent>
-#include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QSignalSpy>
-#include <QSpontaneKeyEvent>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -47,35 +43,6 @@ struct FakeDialogs : Dialogs
         return answers.isEmpty() ? QString() : answers.takeFirst();
     }
 };
-
-inline QWidget *child(const QWidget *window, const char *name)
-{
-    return window ? window->findChild<QWidget *>(QString::fromUtf8(name)) : nullptr;
-}
-
-template <typename T>
-T *child(const QWidget *window, const char *name)
-{
-    return qobject_cast<T *>(child(window, name));
-}
-
-inline void click(QWidget *widget)
-{
-    QTest::mouseClick(widget, Qt::LeftButton);
-}
-
-// A check box reacts to clicks on its indicator and its text only.
-inline void clickBox(QWidget *box)
-{
-    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
-}
-
-inline void closeFromWindowSystem(QWidget *window)
-{
-    QCloseEvent event;
-    QSpontaneKeyEvent::setSpontaneous(&event);
-    QCoreApplication::instance()->notify(window, &event);   // sendEvent() would clear the flag
-}
 
 // Grid5 row by row, cells joined by "|".
 inline QStringList gridRows(const QWidget *risultati)
@@ -192,10 +159,7 @@ public:
     // "economia" wrong, "  Implicito" under "Periodo" right.
     void answerExerciseSeven()
     {
-        auto *combo = child<QComboBox>(main(), "Combo1");
-        combo->showPopup();
-        combo->view()->setCurrentIndex(combo->model()->index(6, 0));
-        QTest::keyClick(combo->view(), Qt::Key_Return);
+        chooseItem(child<QComboBox>(main(), "Combo1"), 6);
         click(child(main(), "labspazio"));
         click(child(main(), "Label3_2"));
         click(child(main(), "labeconomia"));
@@ -206,10 +170,8 @@ public:
     QStringList counters() const
     {
         QStringList captions;
-        for (int c = 0; c < ScoreSheet::CounterCount; ++c) {
-            const QString name = ScoreSheet::labelName(ScoreSheet::Counter(c));
-            captions << child<QLabel>(main(), name.toLatin1().constData())->text();
-        }
+        for (int c = 0; c < ScoreSheet::CounterCount; ++c)
+            captions << caption(main(), ScoreSheet::labelName(ScoreSheet::Counter(c)));
         return captions;
     }
 

@@ -6,7 +6,6 @@
 #include <QListView>
 #include <QRegularExpression>
 #include <QScreen>
-#include <QStandardPaths>
 
 namespace {
 
@@ -43,11 +42,7 @@ class TstBadNames : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QStandardPaths::setTestModeEnabled(true);
-        QCoreApplication::setApplicationName(QStringLiteral("Nozioli"));
-    }
+    void initTestCase() { setUpProgramTest(); }
 
     void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral("QSql"))); }
 

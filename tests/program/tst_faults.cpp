@@ -13,7 +13,6 @@
 #include <QGroupBox>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTextBrowser>
 
 namespace {
@@ -61,8 +60,7 @@ public:
 private slots:
     void initTestCase()
     {
-        QStandardPaths::setTestModeEnabled(true);
-        QCoreApplication::setApplicationName(QStringLiteral("Nozioli"));
+        setUpProgramTest();
         QVERIFY2(helpDocument().contains(helpHeading), "the help document of the program is at hand");
     }
 

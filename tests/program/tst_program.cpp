@@ -6,7 +6,6 @@
 #include "play/colours.h"
 #include "programharness.h"
 
-#include <QStandardPaths>
 
 namespace {
 
@@ -33,7 +32,7 @@ class TstProgram : public QObject
 
     QString counter(ScoreSheet::Counter c) const
     {
-        return child<QLabel>(main(), ScoreSheet::labelName(c).toLatin1().constData())->text();
+        return caption(main(), ScoreSheet::labelName(c));
     }
 
     // The archive with these rows, the program started on it, the name
@@ -47,11 +46,7 @@ class TstProgram : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        QStandardPaths::setTestModeEnabled(true);
-        QCoreApplication::setApplicationName(QStringLiteral("Nozioli"));
-    }
+    void initTestCase() { setUpProgramTest(); }
 
     void init()
     {
@@ -76,7 +71,7 @@ private slots:
         QVERIFY2(r->data >= before && r->data <= QDateTime::currentDateTime().addSecs(1), "the moment of archiving");
 
         QVERIFY2(results() && results()->isVisible() && main()->isVisible(), "results open over the main window");
-        QCOMPARE(child<QLabel>(results(), "LabNOME")->text(), rossi);
+        QCOMPARE(caption(results(), "LabNOME"), rossi);
         QCOMPARE(gridRows(results()), expectedGrid(*r));
         QVERIFY(dialogs().messages.isEmpty() && dialogs().failures.isEmpty());
         QCOMPARE(counter(ScoreSheet::sovragiusti), QStringLiteral("1"));   // the exercise goes on as it was
@@ -103,7 +98,7 @@ private slots:
                  "each line break of the prompt is a line feed, then a carriage return");
         QCOMPARE(run->program->pupilName(), QStringLiteral("Anonimo"));
         QVERIFY2(form()->isVisible() && !main(), "Cancel stays on the pupil window");
-        QCOMPARE(child<QLabel>(form(), "LabNOME")->text(), bianchi);
+        QCOMPARE(caption(form(), "LabNOME"), bianchi);
         QVERIFY2(child(form(), "CmdOK")->isVisible(), "the clicked name is still offered");
 
         run->typeName(QStringLiteral(" De  Luca   Anna "));
@@ -119,7 +114,7 @@ private slots:
         QCOMPARE(form()->windowTitle(), QStringLiteral("Form1"));
         QCOMPARE(child<QListView>(form(), "List1")->model()->rowCount(), 0);
         QVERIFY2(!child(form(), "CmdOK")->isVisible() && child(form(), "Label7")->isVisible(), "nothing to confirm");
-        QVERIFY(child(form(), "LabNOME")->isVisible() && child<QLabel>(form(), "LabNOME")->text().isEmpty());
+        QVERIFY(child(form(), "LabNOME")->isVisible() && caption(form(), "LabNOME").isEmpty());
         QVERIFY(dialogs().messages.isEmpty() && dialogs().failures.isEmpty());
     }
 
@@ -134,14 +129,14 @@ private slots:
         run->clickListEntry(0);
         run->clickListEntry(1);
         QCOMPARE(run->program->pupilName(), QStringLiteral("Bianchi  Anna "));   // as stored, not tidied
-        QCOMPARE(child<QLabel>(form(), "LabNOME")->text(), QStringLiteral("Bianchi  Anna "));
+        QCOMPARE(caption(form(), "LabNOME"), QStringLiteral("Bianchi  Anna "));
         QVERIFY(child(form(), "CmdOK")->isVisible());
 
         click(child(form(), "CmdOK"));
         QVERIFY2(main() && main()->isVisible() && !form()->isVisible(), "CmdOK goes on to the main window");
         QVERIFY2(child(form(), "LabNOME")->isHidden() && child(form(), "CmdOK")->isHidden(),
                  "a later showing starts with neither");
-        QCOMPARE(child<QLabel>(form(), "LabNOME")->text(), QString());
+        QCOMPARE(caption(form(), "LabNOME"), QString());
     }
 
     void skipTestLeadsToNomeNonTrovato()
@@ -153,7 +148,7 @@ private slots:
         QVERIFY2(run->records().isEmpty(), "the skip test writes nothing");
         QCOMPARE(dialogs().messages, QStringList {QStringLiteral("Nome non trovato")});
         QVERIFY(results()->isVisible());
-        QCOMPARE(child<QLabel>(results(), "LabNOME")->text(), rossi);
+        QCOMPARE(caption(results(), "LabNOME"), rossi);
         QCOMPARE(gridRows(results()), QStringList(4, QStringLiteral("|||")));
     }
 
@@ -165,7 +160,7 @@ private slots:
 
         run->lookUp(QStringLiteral("  bianchi "), QStringLiteral(" anna"));   // small letters, spaces around
         QCOMPARE(results()->shownName(), QStringLiteral("BIANCHI ANNA"));
-        QCOMPARE(child<QLabel>(results(), "LabNOME")->text(), QStringLiteral("BIANCHI ANNA"));
+        QCOMPARE(caption(results(), "LabNOME"), QStringLiteral("BIANCHI ANNA"));
         QCOMPARE(gridRows(results()), expectedGrid(*run->row(bianchi)));
         QCOMPARE(run->program->pupilName(), rossi);
 
@@ -176,7 +171,7 @@ private slots:
         QCOMPARE(results()->shownName(), QStringLiteral("VERDI "));
         QCOMPARE(dialogs().messages, QStringList {QStringLiteral("Nome non trovato")});
         QCOMPARE(gridRows(results()), verdi);
-        QCOMPARE(child<QLabel>(results(), "LabNOME")->text(), QStringLiteral("VERDI LUCA"));
+        QCOMPARE(caption(results(), "LabNOME"), QStringLiteral("VERDI LUCA"));
         run->lookUp(QStringLiteral("  "), QString());
         QCOMPARE(dialogs().messages.last(), QStringLiteral("Il tuo nome non è completo.."));
         QCOMPARE(results()->shownName(), QStringLiteral("VERDI "));
@@ -186,7 +181,7 @@ private slots:
         QCOMPARE(results()->shownName(), rossi);
         run->archivio();
         QCOMPARE(gridRows(results()), own);
-        QCOMPARE(child<QLabel>(results(), "LabNOME")->text(), rossi);
+        QCOMPARE(caption(results(), "LabNOME"), rossi);
     }
 
     void archivingWhileAnotherPupilIsShownWritesUnderOwnName()
@@ -198,7 +193,7 @@ private slots:
         click(child(main(), "Labavvenimenti"));   // the main window stays usable behind
         run->archivio();
         QCOMPARE(run->row(rossi)->sovragiusti, 2.0);
-        QCOMPARE(child<QLabel>(results(), "LabNOME")->text(), rossi);
+        QCOMPARE(caption(results(), "LabNOME"), rossi);
 
         run->lookUp(QStringLiteral("Bianchi"), QStringLiteral("Anna"));
         run->esci();

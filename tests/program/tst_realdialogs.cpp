@@ -1,6 +1,8 @@
 // The platform's dialogs as the program shows them, answered as the pupil
 // would: the name dialog (no title of its own, the prompt, "Annulla") and a
 // message box.
+#include "guitesting.h"
+
 #include "app/module1.h"
 #include "app/runnozioli.h"
 #include "archive/dialogs.h"
@@ -15,7 +17,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -45,8 +46,7 @@ class TstRealDialogs : public QObject
 private slots:
     void nameDialogAndMessageBox()
     {
-        QStandardPaths::setTestModeEnabled(true);
-        QCoreApplication::setApplicationName(QStringLiteral("Nozioli"));
+        setUpProgramTest();
         const QString startFolder = QDir::currentPath();
         QTemporaryDir dir;
         StoreError error;
@@ -54,7 +54,7 @@ private slots:
         QtDialogs dialogs;
         Module1 program(dialogs);
         QVERIFY(program.start());
-        QWidget *cmdNome = program.formNome()->findChild<QWidget *>(QStringLiteral("cmdNOME"));
+        QWidget *cmdNome = child(program.formNome(), "cmdNOME");
 
         QString title = QStringLiteral("unset"), prompt, message;
         QPushButton *cancel = nullptr;
@@ -67,7 +67,7 @@ private slots:
             }
             cancel ? cancel->click() : qobject_cast<QDialog *>(modal)->reject();
         });
-        QTest::mouseClick(cmdNome, Qt::LeftButton);
+        click(cmdNome);
         QVERIFY2(title.isEmpty(), "the dialog shows the application's title");
         QCOMPARE(prompt, QString(FormNOME::namePrompt()).remove(u'\r'));   // drawn as three lines
         QVERIFY2(cancel, "the prompt names the 'Annulla' button");
@@ -77,7 +77,7 @@ private slots:
             QTest::keyClicks(modal->findChild<QLineEdit *>(), QStringLiteral("  Rossi   Mario "));
             qobject_cast<QDialog *>(modal)->accept();
         });
-        QTest::mouseClick(cmdNome, Qt::LeftButton);
+        click(cmdNome);
         QCOMPARE(program.pupilName(), QStringLiteral("Rossi Mario"));
 
         // Nothing archived yet: the results window says so in a message box.
@@ -87,7 +87,7 @@ private slots:
             message = box->text();
             box->button(QMessageBox::Ok)->click();
         });
-        QTest::mouseClick(program.fnozioli()->findChild<QWidget *>(QStringLiteral("Labarchivio")), Qt::LeftButton);
+        click(child(program.fnozioli(), "Labarchivio"));
         QCOMPARE(message, QStringLiteral("Nome non trovato"));
         QVERIFY2(title.isEmpty(), "the message box shows the application's title");
         QVERIFY(program.risultati()->isVisible());

@@ -1,0 +1,72 @@
+// Helpers shared by the tests of the windows: controls found by their object
+// names, clicks and choices made as the pupil makes them, and what a control
+// shows.
+#pragma once
+
+#include <QAbstractItemView>
+#include <QAnyStringView>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QSpontaneKeyEvent>
+#include <QStandardPaths>
+#include <QTest>
+#include <QWidget>
+
+// The child of window named name, of type T (any widget by default); null
+// when there is none.
+template <typename T = QWidget>
+T *child(const QObject *window, QAnyStringView name)
+{
+    return window ? window->findChild<T *>(name.toString()) : nullptr;
+}
+
+// The caption of the label named name.
+inline QString caption(const QObject *window, QAnyStringView name)
+{
+    return child<QLabel>(window, name)->text();
+}
+
+inline void click(QWidget *widget)
+{
+    QTest::mouseClick(widget, Qt::LeftButton);
+}
+
+// A check box reacts to clicks on its indicator and its text only.
+inline void clickBox(QWidget *box)
+{
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
+}
+
+// As the pupil does: opens the list of combo and confirms the item in row.
+inline void chooseItem(QComboBox *combo, int row)
+{
+    combo->showPopup();
+    QAbstractItemView *view = combo->view();
+    view->setCurrentIndex(view->model()->index(row, 0));
+    QTest::keyClick(view, Qt::Key_Return);
+}
+
+// The window system's close control, which a sent event cannot stand for:
+// sendEvent() would clear the flag that tells it apart.
+inline void closeFromWindowSystem(QWidget *window)
+{
+    QCloseEvent event;
+    QSpontaneKeyEvent::setSpontaneous(&event);
+    QCoreApplication::instance()->notify(window, &event);
+}
+
+// The colour actually painted at a point of the widget.
+inline QColor paintedAt(QWidget *widget, QPoint point)
+{
+    return widget->grab().toImage().pixelColor(point * widget->devicePixelRatioF());
+}
+
+// Runs under the program's name, which dialogs without a title of their own
+// show, with standard paths kept apart from the user's.
+inline void setUpProgramTest()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setApplicationName(QStringLiteral("Nozioli"));
+}
