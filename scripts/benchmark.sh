@@ -28,8 +28,9 @@ install_missing "${build_packages[@]}" libsqlite3-dev
 if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release --log-level=WARNING >/dev/null
 else
-    # Picks up SQLite's development files when they were installed after the first configuration.
-    cmake -S "$root" -B "$build" --log-level=WARNING >/dev/null
+    # Picks up SQLite's development files when they were installed after the
+    # first configuration, and the benchmark when the folder was configured without it.
+    cmake -S "$root" -B "$build" -DNOZIOLI_BENCHMARK=ON --log-level=WARNING >/dev/null
 fi
 cmake --build "$build" --target nozioli-bench --parallel "$(nproc)" -- --quiet >&2
 

@@ -31,6 +31,9 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     . "$root/scripts/common.sh"
     install_missing "${build_packages[@]}"
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release --log-level=WARNING >/dev/null
+elif grep -q '^NOZIOLI_LOAD_TOOL:BOOL=OFF' "$build/CMakeCache.txt"; then
+    # A build folder configured without the load tool gets it.
+    cmake -S "$root" -B "$build" -DNOZIOLI_LOAD_TOOL=ON --log-level=WARNING >/dev/null
 fi
 cmake --build "$build" --target nozioli-carico --parallel "$(nproc)" -- --quiet >&2
 

@@ -21,8 +21,14 @@ esac
 . "$root/scripts/common.sh"
 install_missing "${build_packages[@]}"
 
-if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release --log-level=WARNING >/dev/null
+configure=(-DCMAKE_BUILD_TYPE=Release)
+# The CI environment sets CI=true: there the build treats warnings as errors,
+# also in a build folder kept from an earlier run.
+if [ "${CI:-}" = true ]; then
+    configure+=(-DNOZIOLI_WERROR=ON)
+fi
+if [ ! -f "$build/CMakeCache.txt" ] || [ "${CI:-}" = true ]; then
+    cmake -S "$root" -B "$build" "${configure[@]}" --log-level=WARNING >/dev/null
 fi
 build_quietly "$build"
 

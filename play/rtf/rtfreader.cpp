@@ -97,6 +97,45 @@ int twips(int value)
     return std::clamp(value, -MaxTwips, MaxTwips);
 }
 
+// The character a word stands for, or 0 when it stands for none. Nested
+// cells and rows, which this reader does not build, become tabs and lines.
+char32_t specialCharacter(Kw kw)
+{
+    switch (kw) {
+    case Kw::Line:
+    case Kw::NestRow:
+        return QChar::LineSeparator;
+    case Kw::Tab:
+    case Kw::NestCell:
+        return u'\t';
+    case Kw::Bullet: return 0x2022;
+    case Kw::EmDash: return 0x2014;
+    case Kw::EnDash: return 0x2013;
+    case Kw::LQuote: return 0x2018;
+    case Kw::RQuote: return 0x2019;
+    case Kw::LDblQuote: return 0x201C;
+    case Kw::RDblQuote: return 0x201D;
+    case Kw::EmSpace: return 0x2003;
+    case Kw::EnSpace: return 0x2002;
+    case Kw::QmSpace: return 0x2005;
+    case Kw::Zwj: return 0x200D;
+    case Kw::Zwnj: return 0x200C;
+    case Kw::LtrMark: return 0x200E;
+    case Kw::RtlMark: return 0x200F;
+    default: return 0;
+    }
+}
+
+// A control word as read: its keyword and its numeric parameter, if any.
+struct Word
+{
+    Kw kw;
+    bool hasParam;
+    int param;
+    // A switch such as \b is turned on by the bare word and off by \b0.
+    bool on() const { return !hasParam || param != 0; }
+};
+
 class Reader
 {
 public:
@@ -116,6 +155,17 @@ private:
     void word();
     void handle(Kw kw, bool hasParam, int param);
     void destination(Group &g, Kw kw);
+    void shapeDestination(Group &g, Kw kw);
+    bool documentWord(Group &g, const Word &w);
+    void unicode(const Group &g, int param);
+    bool tableEntryWord(const Group &g, const Word &w);
+    bool characterFormatWord(Group &g, const Word &w);
+    bool paragraphFormatWord(Group &g, const Word &w);
+    bool breakWord(Group &g, const Word &w);
+    bool tableWord(Group &g, const Word &w);
+    bool specialCharacterWord(const Group &g, const Word &w);
+    void footnoteNumber(const Group &g);
+    bool pictureWord(const Group &g, const Word &w);
     void symbol(char c);
     void plainText();
     void bytes(const char *s, qsizetype n);
@@ -513,201 +563,247 @@ void Reader::handle(Kw kw, bool hasParam, int param)
         g.dest = Dest::Skip; // \* before a word this reader does not know
         return;
     }
-    const bool on = !hasParam || param != 0;
-    switch (kw) {
-    case Kw::Unknown:
-        break;
+    // Each handler acts on the words of its kind and tells whether the word
+    // was one of them; any other word (Kw::Unknown among them) is ignored.
+    const Word w{kw, hasParam, param};
+    documentWord(g, w) || tableEntryWord(g, w) || characterFormatWord(g, w)
+        || paragraphFormatWord(g, w) || breakWord(g, w) || tableWord(g, w)
+        || specialCharacterWord(g, w) || pictureWord(g, w);
+}
 
-    // document
-    case Kw::Ansi: m_docCodepage = 1252; break;
-    case Kw::Mac: m_docCodepage = 10000; break;
-    case Kw::Pc: m_docCodepage = 437; break;
-    case Kw::Pca: m_docCodepage = 850; break;
+// Code pages, the default font and tab stop, and characters given by number.
+bool Reader::documentWord(Group &g, const Word &w)
+{
+    switch (w.kw) {
+    case Kw::Ansi: m_docCodepage = 1252; return true;
+    case Kw::Mac: m_docCodepage = 10000; return true;
+    case Kw::Pc: m_docCodepage = 437; return true;
+    case Kw::Pca: m_docCodepage = 850; return true;
     case Kw::AnsiCpg:
-        if (param > 0)
-            m_docCodepage = param;
-        break;
-    case Kw::Deff: m_formats.defaultFont = std::max(param, 0); break;
+        if (w.param > 0)
+            m_docCodepage = w.param;
+        return true;
+    case Kw::Deff: m_formats.defaultFont = std::max(w.param, 0); return true;
     case Kw::DefTab:
-        if (param > 0) {
+        if (w.param > 0) {
             QTextOption option = m_document.defaultTextOption();
-            option.setTabStopDistance(std::max<qreal>(1, m_formats.pixels(param)));
+            option.setTabStopDistance(std::max<qreal>(1, m_formats.pixels(w.param)));
             m_document.setDefaultTextOption(option);
         }
-        break;
-    case Kw::Uc: g.uc = std::clamp(param, 0, MaxUnicodeSkip); break;
+        return true;
+    case Kw::Uc: g.uc = std::clamp(w.param, 0, MaxUnicodeSkip); return true;
     case Kw::U:
-        if (hasParam) {
-            const int v = param < 0 && param >= -32768 ? param + 65536 : param;
-            char32_t c = v < 0 || v > 0x10FFFF ? char32_t(0xFFFD) : char32_t(v);
-            if (g.dest == Dest::Text)
-                c = mapSymbolPrivateUse(c, codepage(g));
-            character(c);
-            m_skip = top().uc;
-        }
-        break;
+        if (w.hasParam)
+            unicode(g, w.param);
+        return true;
+    default:
+        return false;
+    }
+}
 
-    // font and colour tables
+// \uN shows the character numbered N (negative numbers count back from
+// 65536); the fallback that follows it, \uc characters long, is skipped.
+void Reader::unicode(const Group &g, int param)
+{
+    const int v = param < 0 && param >= -32768 ? param + 65536 : param;
+    char32_t c = v < 0 || v > 0x10FFFF ? char32_t(0xFFFD) : char32_t(v);
+    if (g.dest == Dest::Text)
+        c = mapSymbolPrivateUse(c, codepage(g));
+    character(c);
+    m_skip = top().uc;
+}
+
+// The entry of the font or colour table being read.
+bool Reader::tableEntryWord(const Group &g, const Word &w)
+{
+    switch (w.kw) {
     case Kw::FCharset:
         if (g.dest == Dest::FontTable)
-            m_fontCharset = param;
-        break;
+            m_fontCharset = w.param;
+        return true;
     case Kw::Cpg:
         if (g.dest == Dest::FontTable)
-            m_fontCpg = param;
-        break;
-    case Kw::FRoman: m_fontHint = QFont::Serif; break;
-    case Kw::FSwiss: m_fontHint = QFont::SansSerif; break;
-    case Kw::FModern: m_fontHint = QFont::TypeWriter; break;
-    case Kw::FScript: m_fontHint = QFont::Cursive; break;
-    case Kw::FDecor: m_fontHint = QFont::Decorative; break;
+            m_fontCpg = w.param;
+        return true;
+    case Kw::FRoman: m_fontHint = QFont::Serif; return true;
+    case Kw::FSwiss: m_fontHint = QFont::SansSerif; return true;
+    case Kw::FModern: m_fontHint = QFont::TypeWriter; return true;
+    case Kw::FScript: m_fontHint = QFont::Cursive; return true;
+    case Kw::FDecor: m_fontHint = QFont::Decorative; return true;
     case Kw::FTech:
     case Kw::FBidi:
     case Kw::FNil:
-        break;
+        return true;
     case Kw::Red:
-        m_red = std::clamp(param, 0, 255);
-        m_colorSet = true;
-        break;
     case Kw::Green:
-        m_green = std::clamp(param, 0, 255);
+    case Kw::Blue: {
+        int &part = w.kw == Kw::Red ? m_red : w.kw == Kw::Green ? m_green : m_blue;
+        part = std::clamp(w.param, 0, 255);
         m_colorSet = true;
-        break;
-    case Kw::Blue:
-        m_blue = std::clamp(param, 0, 255);
-        m_colorSet = true;
-        break;
+        return true;
+    }
+    default:
+        return false;
+    }
+}
 
-    // character formatting
-    case Kw::Plain: g.chr = CharState{}; break;
-    case Kw::Bold: g.chr.bold = on; break;
-    case Kw::Italic: g.chr.italic = on; break;
-    case Kw::Underline: g.chr.underline = on; break;
-    case Kw::UnderlineNone: g.chr.underline = false; break;
-    case Kw::Strike: g.chr.strike = on; break;
+bool Reader::characterFormatWord(Group &g, const Word &w)
+{
+    const bool on = w.on();
+    switch (w.kw) {
+    case Kw::Plain: g.chr = CharState{}; return true;
+    case Kw::Bold: g.chr.bold = on; return true;
+    case Kw::Italic: g.chr.italic = on; return true;
+    case Kw::Underline: g.chr.underline = on; return true;
+    case Kw::UnderlineNone: g.chr.underline = false; return true;
+    case Kw::Strike: g.chr.strike = on; return true;
     case Kw::Hidden:
     case Kw::Deleted: // deleted text of tracked changes is not shown
         g.chr.hidden = on;
-        break;
-    case Kw::Super: g.chr.verticalPosition = on ? 1 : 0; break;
-    case Kw::Sub: g.chr.verticalPosition = on ? -1 : 0; break;
-    case Kw::NoSuperSub: g.chr.verticalPosition = 0; break;
-    case Kw::Up: g.chr.verticalPosition = on ? 1 : 0; break;
-    case Kw::Dn: g.chr.verticalPosition = on ? -1 : 0; break;
-    case Kw::FontSize: g.chr.halfPoints = hasParam && param > 0 ? std::min(param, 3200) : 24; break;
+        return true;
+    case Kw::Super: g.chr.verticalPosition = on ? 1 : 0; return true;
+    case Kw::Sub: g.chr.verticalPosition = on ? -1 : 0; return true;
+    case Kw::NoSuperSub: g.chr.verticalPosition = 0; return true;
+    case Kw::Up: g.chr.verticalPosition = on ? 1 : 0; return true;
+    case Kw::Dn: g.chr.verticalPosition = on ? -1 : 0; return true;
+    case Kw::FontSize:
+        g.chr.halfPoints = w.hasParam && w.param > 0 ? std::min(w.param, 3200) : 24;
+        return true;
     case Kw::Font:
         if (g.dest == Dest::FontTable)
-            beginFont(param);
+            beginFont(w.param);
         else
-            g.chr.font = std::max(param, 0);
-        break;
-    case Kw::ColorFore: g.chr.fore = std::max(param, -1); break;
+            g.chr.font = std::max(w.param, 0);
+        return true;
+    case Kw::ColorFore: g.chr.fore = std::max(w.param, -1); return true;
     case Kw::ColorBack:
     case Kw::Highlight:
-        g.chr.back = std::max(param, -1);
-        break;
+        g.chr.back = std::max(w.param, -1);
+        return true;
+    default:
+        return false;
+    }
+}
 
-    // paragraph formatting
-    case Kw::Pard: g.para = ParaState{}; break;
-    case Kw::Ql: g.para.align = Align::Left; break;
-    case Kw::Qc: g.para.align = Align::Centre; break;
-    case Kw::Qr: g.para.align = Align::Right; break;
-    case Kw::Qj: g.para.align = Align::Justify; break;
-    case Kw::Li: g.para.left = twips(param); break;
-    case Kw::Ri: g.para.right = twips(param); break;
-    case Kw::Fi: g.para.first = twips(param); break;
-    case Kw::Sb: g.para.before = twips(param); break;
-    case Kw::Sa: g.para.after = twips(param); break;
-    case Kw::Sl: g.para.lineSpacing = twips(param); break;
-    case Kw::SlMult: g.para.lineMultiple = on; break;
-    case Kw::InTable: g.para.inTable = on; break;
+bool Reader::paragraphFormatWord(Group &g, const Word &w)
+{
+    switch (w.kw) {
+    case Kw::Pard: g.para = ParaState{}; return true;
+    case Kw::Ql: g.para.align = Align::Left; return true;
+    case Kw::Qc: g.para.align = Align::Centre; return true;
+    case Kw::Qr: g.para.align = Align::Right; return true;
+    case Kw::Qj: g.para.align = Align::Justify; return true;
+    case Kw::Li: g.para.left = twips(w.param); return true;
+    case Kw::Ri: g.para.right = twips(w.param); return true;
+    case Kw::Fi: g.para.first = twips(w.param); return true;
+    case Kw::Sb: g.para.before = twips(w.param); return true;
+    case Kw::Sa: g.para.after = twips(w.param); return true;
+    case Kw::Sl: g.para.lineSpacing = twips(w.param); return true;
+    case Kw::SlMult: g.para.lineMultiple = w.on(); return true;
+    case Kw::InTable: g.para.inTable = w.on(); return true;
     case Kw::Tx:
     case Kw::TabBar:
         if (g.para.tabCount < MaxTabStops)
-            g.para.tabs[g.para.tabCount++] = qint16(std::clamp(param, 0, MaxTwips));
-        break;
+            g.para.tabs[g.para.tabCount++] = qint16(std::clamp(w.param, 0, MaxTwips));
+        return true;
+    default:
+        return false;
+    }
+}
 
-    // breaks and special characters
+// Paragraph marks; a page break only ends the paragraph it falls in.
+bool Reader::breakWord(Group &g, const Word &w)
+{
+    switch (w.kw) {
     case Kw::Par:
     case Kw::Sect:
         if (shown(g))
             sink(g).paragraph(g.chr, g.para);
-        break;
+        return true;
     case Kw::Page:
         if (shown(g))
             sink(g).closeParagraph(g.chr, g.para);
-        break;
-    case Kw::Line:
-    case Kw::NestRow:
-        character(QChar::LineSeparator);
-        break;
-    case Kw::Tab:
-    case Kw::NestCell:
-        character(u'\t');
-        break;
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The ends of cells and rows, and the row definition they are laid out by.
+bool Reader::tableWord(Group &g, const Word &w)
+{
+    switch (w.kw) {
     case Kw::Cell:
         if (shown(g))
             sink(g).cell(g.chr, g.para);
-        break;
+        return true;
     case Kw::Row:
         if (shown(g))
             sink(g).row(g.chr, g.para);
-        break;
-    case Kw::TRowD: m_row = RowDefinition{}; break;
+        return true;
+    case Kw::TRowD: m_row = RowDefinition{}; return true;
     case Kw::CellX:
         if (m_row.cells < int(m_row.rightEdges.size()))
-            m_row.rightEdges[m_row.cells++] = std::clamp(param, 0, 10 * MaxTwips);
-        break;
-    case Kw::CellBorder: m_row.borders = true; break;
-    case Kw::Bullet: character(0x2022); break;
-    case Kw::EmDash: character(0x2014); break;
-    case Kw::EnDash: character(0x2013); break;
-    case Kw::LQuote: character(0x2018); break;
-    case Kw::RQuote: character(0x2019); break;
-    case Kw::LDblQuote: character(0x201C); break;
-    case Kw::RDblQuote: character(0x201D); break;
-    case Kw::EmSpace: character(0x2003); break;
-    case Kw::EnSpace: character(0x2002); break;
-    case Kw::QmSpace: character(0x2005); break;
-    case Kw::Zwj: character(0x200D); break;
-    case Kw::Zwnj: character(0x200C); break;
-    case Kw::LtrMark: character(0x200E); break;
-    case Kw::RtlMark: character(0x200F); break;
-    case Kw::ChFtn:
-        if (shown(g)) {
-            // The anchor counts the note; inside the note the number repeats.
-            const int number = g.notes ? std::max(m_footnotes, 1) : ++m_footnotes;
-            const QString text = QString::number(number);
-            sink(g).text(text, g.chr, g.para);
-        }
-        break;
+            m_row.rightEdges[m_row.cells++] = std::clamp(w.param, 0, 10 * MaxTwips);
+        return true;
+    case Kw::CellBorder: m_row.borders = true; return true;
+    default:
+        return false;
+    }
+}
 
-    // pictures
-    case Kw::Bin: skipBinary(param, g.dest == Dest::Pict && m_pict.kind != Picture::Kind::Other); break;
+bool Reader::specialCharacterWord(const Group &g, const Word &w)
+{
+    if (w.kw == Kw::ChFtn) {
+        footnoteNumber(g);
+        return true;
+    }
+    const char32_t c = specialCharacter(w.kw);
+    if (c == 0)
+        return false;
+    character(c);
+    return true;
+}
+
+// \chftn: the anchor counts the note; inside the note the number repeats.
+void Reader::footnoteNumber(const Group &g)
+{
+    if (!shown(g))
+        return;
+    const int number = g.notes ? std::max(m_footnotes, 1) : ++m_footnotes;
+    const QString text = QString::number(number);
+    sink(g).text(text, g.chr, g.para);
+}
+
+// The kind, size and binary data of the picture being read.
+bool Reader::pictureWord(const Group &g, const Word &w)
+{
+    const bool inPicture = g.dest == Dest::Pict;
+    switch (w.kw) {
+    case Kw::Bin: skipBinary(w.param, inPicture && m_pict.kind != Picture::Kind::Other); return true;
     case Kw::PngBlip:
-        if (g.dest == Dest::Pict)
+        if (inPicture)
             m_pict.kind = Picture::Kind::Png;
-        break;
+        return true;
     case Kw::JpegBlip:
-        if (g.dest == Dest::Pict)
+        if (inPicture)
             m_pict.kind = Picture::Kind::Jpeg;
-        break;
+        return true;
     case Kw::OtherBlip:
-        if (g.dest == Dest::Pict) {
+        if (inPicture) {
             m_pict.kind = Picture::Kind::Other;
             m_pict.data.clear();
         }
-        break;
-    case Kw::PicWGoal: m_pict.goalWidth = std::clamp(param, 0, MaxTwips); break;
-    case Kw::PicHGoal: m_pict.goalHeight = std::clamp(param, 0, MaxTwips); break;
-    case Kw::PicScaleX: m_pict.scaleX = std::clamp(param, 1, 1000); break;
-    case Kw::PicScaleY: m_pict.scaleY = std::clamp(param, 1, 1000); break;
+        return true;
+    case Kw::PicWGoal: m_pict.goalWidth = std::clamp(w.param, 0, MaxTwips); return true;
+    case Kw::PicHGoal: m_pict.goalHeight = std::clamp(w.param, 0, MaxTwips); return true;
+    case Kw::PicScaleX: m_pict.scaleX = std::clamp(w.param, 1, 1000); return true;
+    case Kw::PicScaleY: m_pict.scaleY = std::clamp(w.param, 1, 1000); return true;
     case Kw::PicW:
     case Kw::PicH:
-        break;
-
-    default: // destinations, handled above
-        break;
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -742,6 +838,34 @@ void Reader::destination(Group &g, Kw kw)
         if (g.dest != Dest::Text)
             g.dest = Dest::Skip;
         break;
+    case Kw::Object:
+        g.dest = g.dest == Dest::Text ? Dest::Object : Dest::Skip;
+        break;
+    case Kw::Result:
+        if (g.dest == Dest::Object)
+            g.dest = Dest::Text;
+        else if (g.dest != Dest::Text)
+            g.dest = Dest::Skip;
+        break;
+    case Kw::Footnote:
+        if (g.dest == Dest::Text && !g.notes) {
+            g.notes = true;
+            sink(g).closeParagraph(g.chr, g.para);
+        } else {
+            g.dest = Dest::Skip;
+        }
+        break;
+    default:
+        shapeDestination(g, kw);
+        break;
+    }
+}
+
+// The destinations inside a drawing shape: of its properties only the
+// picture ("pib") is read, and its text box is shown.
+void Reader::shapeDestination(Group &g, Kw kw)
+{
+    switch (kw) {
     case Kw::Shp:
         if (g.dest == Dest::Text) {
             g.dest = Dest::Shape;
@@ -780,23 +904,6 @@ void Reader::destination(Group &g, Kw kw)
             g.dest = m_shapeContent > g.shapeMark ? Dest::Skip : Dest::Text;
         else if (g.dest != Dest::Text)
             g.dest = Dest::Skip;
-        break;
-    case Kw::Object:
-        g.dest = g.dest == Dest::Text ? Dest::Object : Dest::Skip;
-        break;
-    case Kw::Result:
-        if (g.dest == Dest::Object)
-            g.dest = Dest::Text;
-        else if (g.dest != Dest::Text)
-            g.dest = Dest::Skip;
-        break;
-    case Kw::Footnote:
-        if (g.dest == Dest::Text && !g.notes) {
-            g.notes = true;
-            sink(g).closeParagraph(g.chr, g.para);
-        } else {
-            g.dest = Dest::Skip;
-        }
         break;
     default:
         break;

@@ -165,243 +165,377 @@ private:
 
 QString ms(double v) { return QString::number(v, 'f', 1) + QStringLiteral(" ms"); }
 
-} // namespace
-
-Figures check(const QString &archive, const QString &workDir, const QList<ProcessOutcome> &outcomes,
-              double seconds, QTextStream &out)
+// How many processes of one kind left logs: their files are named
+// "worker-N.log" or "reader-N.log", numbered from 0.
+int processesLogged(const QDir &dir, const QString &pattern)
 {
-    Figures fig;
-    QMap<QString, Tally> errors;
+    int count = 0;
+    for (const QString &f : dir.entryList({pattern}, QDir::Files))
+        count = qMax(count, f.mid(7, f.size() - 11).toInt() + 1);
+    return count;
+}
 
-    // What the processes did, from their logs.
-    const QDir dir(workDir);
-    const QStringList workerFiles = dir.entryList({QStringLiteral("worker-*.log")}, QDir::Files);
-    const QStringList readerFiles = dir.entryList({QStringLiteral("reader-*.log")}, QDir::Files);
-    int processes = 0;
-    for (const QString &f : workerFiles)
-        processes = qMax(processes, f.mid(7, f.size() - 11).toInt() + 1);
-    int readers = 0;
-    for (const QString &f : readerFiles)
-        readers = qMax(readers, f.mid(7, f.size() - 11).toInt() + 1);
+// Final values found wrong, by kind, with the first few examples.
+struct WrongValues
+{
+    qint64 torn = 0;
+    qint64 foreign = 0;
+    qint64 stale = 0;
+    qint64 unknownSpelling = 0;
+    qint64 badDate = 0;
+    qint64 landedThoughFailed = 0;
+    QStringList examples;
 
-    QList<Save> saves;
+    void add(qint64 &counter, const QString &example)
+    {
+        ++counter;
+        if (examples.size() < 5)
+            examples << example;
+    }
+    qint64 total() const { return torn + foreign + stale + unknownSpelling + badDate + landedThoughFailed; }
+};
+
+// The check of one run, step by step: the logs, the archivings they record,
+// the archive against them, then the report.
+class Checker
+{
+public:
+    Checker(const QString &archive, const QString &workDir) : m_archive(archive), m_workDir(workDir) {}
+
+    void readLogs(const QList<ProcessOutcome> &outcomes)
+    {
+        const QDir dir(m_workDir);
+        m_processes = processesLogged(dir, QStringLiteral("worker-*.log"));
+        m_readers = processesLogged(dir, QStringLiteral("reader-*.log"));
+        readWorkerLogs();
+        readReaderLogs();
+        tallyOutcomes(outcomes);
+        indexArchivings();
+    }
+    void checkArchive()
+    {
+        readArchive();
+        for (const ResultRecord &row : std::as_const(m_rows))
+            checkRow(row);
+        countTotals();
+    }
+    void report(double seconds, QTextStream &out) const;
+    const Figures &figures() const { return m_fig; }
+
+private:
+    void readWorkerLogs();
+    void readReaderLogs();
+    void tallyOutcomes(const QList<ProcessOutcome> &outcomes);
+    void indexArchivings();
+    void readArchive();
+    void checkRow(const ResultRecord &row);
+    void checkValues(const ResultRecord &row, const QString &key);
+    const Save *laterArchiving(const QString &key, const Save &writer) const;
+    void countTotals();
+
+    void reportRun(Report &rep, double seconds) const;
+    void reportArchivings(Report &rep) const;
+    void reportRows(Report &rep) const;
+    void reportValues(Report &rep) const;
+    void reportReadersAndErrors(Report &rep) const;
+    void printSummary(QTextStream &out) const;
+
+    const QString m_archive;
+    const QString m_workDir;
+    Figures m_fig;
+    QMap<QString, Tally> m_errors;
+    int m_processes = 0;
+    int m_readers = 0;
+
+    // From the logs.
+    QList<Save> m_saves;
+    qint64 m_readerLists = 0;
+    qint64 m_readerLookups = 0;
+
+    // The archivings, indexed; the pointers point into m_saves.
+    QList<double> m_times; // sorted
+    const Save *m_slowest = nullptr;
+    QHash<QString, QList<const Save *>> m_landedByKey;
+    QHash<QString, QSet<QString>> m_spellings; // the spellings that landed, by key
+    QSet<QString> m_attemptedKeys;
+    QHash<QPair<int, int>, const Save *> m_bySeq;
+    QSet<QString> m_sharedKeys;
+
+    // The archive as it was left.
+    QList<ResultRecord> m_rows;
+    QHash<QString, int> m_rowsPerKey;
+    QStringList m_duplicated;
+    WrongValues m_wrong;
+};
+
+// What the archiving processes did, from their logs.
+void Checker::readWorkerLogs()
+{
     int perProcess = -1;
-    bool samePlan = processes > 0;
-    for (int p = 0; p < processes; ++p) {
-        WorkerLog w = readWorker(workerLog(workDir, p), errors);
+    bool samePlan = m_processes > 0;
+    for (int p = 0; p < m_processes; ++p) {
+        WorkerLog w = readWorker(workerLog(m_workDir, p), m_errors);
         if (!w.present || !w.begun) {
-            tally(errors, QStringLiteral("process: no log"), 1, QStringLiteral("archiving process %1").arg(p));
+            tally(m_errors, QStringLiteral("process: no log"), 1, QStringLiteral("archiving process %1").arg(p));
             samePlan = false;
             continue;
         }
         if (perProcess < 0)
             perProcess = w.count;
         samePlan = samePlan && w.count == perProcess;
-        fig.planned += w.count;
+        m_fig.planned += w.count;
         if (!w.done)
-            tally(errors, QStringLiteral("process: stopped early"), 1,
+            tally(m_errors, QStringLiteral("process: stopped early"), 1,
                   QStringLiteral("archiving process %1 tried %2 of %3 archivings")
                       .arg(p).arg(w.saves.size()).arg(w.count));
         for (Save &s : w.saves) {
             s.process = p;
-            saves << s;
+            m_saves << s;
         }
     }
-    fig.processes = processes;
-    fig.perProcess = qMax(0, perProcess);
+    m_fig.processes = m_processes;
+    m_fig.perProcess = qMax(0, perProcess);
     if (samePlan)
-        fig.plannedRows = loadplan::plannedRows(processes, perProcess);
+        m_fig.plannedRows = loadplan::plannedRows(m_processes, perProcess);
+}
 
-    qint64 readerLists = 0, readerLookups = 0;
-    for (int r = 0; r < readers; ++r) {
-        const ReaderLog rl = readReader(readerLog(workDir, r), errors);
+void Checker::readReaderLogs()
+{
+    for (int r = 0; r < m_readers; ++r) {
+        const ReaderLog rl = readReader(readerLog(m_workDir, r), m_errors);
         if (!rl.done)
-            tally(errors, QStringLiteral("process: reader stopped early"), 1, QStringLiteral("reader %1").arg(r));
-        readerLists += rl.lists;
-        readerLookups += rl.lookups;
+            tally(m_errors, QStringLiteral("process: reader stopped early"), 1, QStringLiteral("reader %1").arg(r));
+        m_readerLists += rl.lists;
+        m_readerLookups += rl.lookups;
         for (qint64 n : rl.errors)
-            fig.readerErrors += n;
+            m_fig.readerErrors += n;
     }
-    fig.readerOps = readerLists + readerLookups;
+    m_fig.readerOps = m_readerLists + m_readerLookups;
+}
 
+// What the driver saw of the processes beyond their logs.
+void Checker::tallyOutcomes(const QList<ProcessOutcome> &outcomes)
+{
     for (const ProcessOutcome &o : outcomes) {
         if (!o.finished)
-            tally(errors, QStringLiteral("process: killed at the deadline"), 1, o.what);
+            tally(m_errors, QStringLiteral("process: killed at the deadline"), 1, o.what);
         else if (o.crashed)
-            tally(errors, QStringLiteral("process: crashed"), 1, o.what + QStringLiteral(": ") + o.errorOutput);
+            tally(m_errors, QStringLiteral("process: crashed"), 1, o.what + QStringLiteral(": ") + o.errorOutput);
         else if (o.exitCode != 0)
-            tally(errors, QStringLiteral("process: exit status %1").arg(o.exitCode), 1,
+            tally(m_errors, QStringLiteral("process: exit status %1").arg(o.exitCode), 1,
                   o.what + QStringLiteral(": ") + o.errorOutput);
     }
+}
 
-    // Archivings and their times.
-    QList<double> times;
-    const Save *slowest = nullptr;
-    QHash<QString, QList<const Save *>> landedByKey;
-    QHash<QString, QSet<QString>> spellings;     // the spellings that landed, by key
-    QSet<QString> attemptedKeys;
-    QHash<QPair<int, int>, const Save *> bySeq;
-    QSet<QString> sharedKeys;
+// The archivings and their times, indexed by key and by process and number.
+void Checker::indexArchivings()
+{
     for (const QString &n : loadplan::sharedPupils())
-        sharedKeys.insert(ResultsStore::foldName(n));
-    for (const Save &s : std::as_const(saves)) {
-        ++fig.attempted;
+        m_sharedKeys.insert(ResultsStore::foldName(n));
+    for (const Save &s : std::as_const(m_saves)) {
+        ++m_fig.attempted;
         const double t = double(s.end - s.start) / 1e6;
-        times << t;
-        if (!slowest || t > double(slowest->end - slowest->start) / 1e6)
-            slowest = &s;
-        attemptedKeys.insert(s.key);
-        bySeq.insert({s.process, s.seq}, &s);
+        m_times << t;
+        if (!m_slowest || t > double(m_slowest->end - m_slowest->start) / 1e6)
+            m_slowest = &s;
+        m_attemptedKeys.insert(s.key);
+        m_bySeq.insert({s.process, s.seq}, &s);
         if (s.ok) {
-            ++fig.landed;
-            landedByKey[s.key] << &s;
-            spellings[s.key].insert(s.name);
+            ++m_fig.landed;
+            m_landedByKey[s.key] << &s;
+            m_spellings[s.key].insert(s.name);
         }
     }
-    if (fig.attempted < fig.planned)
-        tally(errors, QStringLiteral("archiving: never tried"), fig.planned - fig.attempted,
-              QStringLiteral("%1 planned archivings were never tried").arg(fig.planned - fig.attempted));
-    std::sort(times.begin(), times.end());
-    fig.medianMs = median(times);
-    fig.slowestMs = times.isEmpty() ? 0 : times.last();
-    fig.expectedRows = landedByKey.size();
+    if (m_fig.attempted < m_fig.planned)
+        tally(m_errors, QStringLiteral("archiving: never tried"), m_fig.planned - m_fig.attempted,
+              QStringLiteral("%1 planned archivings were never tried").arg(m_fig.planned - m_fig.attempted));
+    std::sort(m_times.begin(), m_times.end());
+    m_fig.medianMs = median(m_times);
+    m_fig.slowestMs = m_times.isEmpty() ? 0 : m_times.last();
+    m_fig.expectedRows = m_landedByKey.size();
+}
 
-    // The archive as it was left.
-    QList<ResultRecord> rows;
+void Checker::readArchive()
+{
     {
         ResultsStore store;
         std::optional<QList<ResultRecord>> read;
-        if (store.open(archive))
+        if (store.open(m_archive))
             read = store.records();
         if (read)
-            rows = *read;
+            m_rows = *read;
         else
-            tally(errors, QStringLiteral("check: archive unreadable"), 1, store.lastError().message);
+            tally(m_errors, QStringLiteral("check: archive unreadable"), 1, store.lastError().message);
     }
-    const QStringList problems = ResultsStore::verify(archive);
+    const QStringList problems = ResultsStore::verify(m_archive);
     for (const QString &p : problems)
-        tally(errors, QStringLiteral("check: archive not sound"), 1, p);
-    fig.rowsFound = rows.size();
+        tally(m_errors, QStringLiteral("check: archive not sound"), 1, p);
+    m_fig.rowsFound = m_rows.size();
+}
 
-    QHash<QString, int> rowsPerKey;
-    QStringList duplicated;
-    qint64 torn = 0, foreign = 0, stale = 0, unknownSpelling = 0, badDate = 0, landedThoughFailed = 0;
-    QStringList wrongExamples;
-    auto wrong = [&](qint64 &counter, const QString &example) {
-        ++counter;
-        if (wrongExamples.size() < 5)
-            wrongExamples << example;
-    };
-    for (const ResultRecord &row : std::as_const(rows)) {
-        const QString key = ResultsStore::foldName(row.nome);
-        if (++rowsPerKey[key] == 2) {
-            duplicated << row.nome;
-            if (sharedKeys.contains(key))
-                ++fig.sharedDuplicated;
-        }
-        if (!attemptedKeys.contains(key)) {
-            ++fig.unexpected;
-            continue;
-        }
-        ++fig.valuesChecked;
-        if (!row.data.isValid())
-            wrong(badDate, QStringLiteral("«%1»: no valid date").arg(row.nome));
-        const std::optional<loadplan::Origin> origin = loadplan::originOf(row, key);
-        if (!origin) {
-            wrong(torn, QStringLiteral("«%1»: totals not those of one archiving").arg(row.nome));
-            continue;
-        }
-        const Save *writer = bySeq.value({origin->process, origin->seq});
-        if (!writer || writer->key != key) {
-            wrong(foreign, QStringLiteral("«%1»: totals of archiving %2.%3, which was not for this name")
-                               .arg(row.nome).arg(origin->process).arg(origin->seq));
-            continue;
-        }
-        if (!writer->ok)
-            wrong(landedThoughFailed, QStringLiteral("«%1»: holds archiving %2.%3, which reported a failure")
-                                          .arg(row.nome).arg(origin->process).arg(origin->seq));
-        // A later archiving of the same name began after this one had
-        // returned: it committed later, and its totals should be there.
-        for (const Save *s : landedByKey.value(key)) {
-            if (s->start > writer->end) {
-                wrong(stale, QStringLiteral("«%1»: holds archiving %2.%3, overwritten later by %4.%5")
-                                 .arg(row.nome).arg(origin->process).arg(origin->seq).arg(s->process).arg(s->seq));
-                break;
-            }
-        }
-        if (!spellings.value(key).contains(row.nome))
-            wrong(unknownSpelling, QStringLiteral("«%1»: a spelling no archiving wrote").arg(row.nome));
+// One row of the archive: counted by its key, then its values checked when
+// its name was archived by the run.
+void Checker::checkRow(const ResultRecord &row)
+{
+    const QString key = ResultsStore::foldName(row.nome);
+    if (++m_rowsPerKey[key] == 2) {
+        m_duplicated << row.nome;
+        if (m_sharedKeys.contains(key))
+            ++m_fig.sharedDuplicated;
     }
-    for (auto it = rowsPerKey.cbegin(); it != rowsPerKey.cend(); ++it)
-        fig.duplicates += it.value() - 1;
-    for (auto it = landedByKey.cbegin(); it != landedByKey.cend(); ++it) {
-        if (!rowsPerKey.contains(it.key()))
-            ++fig.lost;
+    if (!m_attemptedKeys.contains(key)) {
+        ++m_fig.unexpected;
+        return;
     }
-    fig.valuesWrong = torn + foreign + stale + unknownSpelling + badDate + landedThoughFailed;
+    ++m_fig.valuesChecked;
+    checkValues(row, key);
+}
 
-    for (const Tally &t : std::as_const(errors))
-        fig.errors += t.n;
+// The values of a row must be those of the last archiving of its name, in a
+// spelling that archiving wrote.
+void Checker::checkValues(const ResultRecord &row, const QString &key)
+{
+    if (!row.data.isValid())
+        m_wrong.add(m_wrong.badDate, QStringLiteral("«%1»: no valid date").arg(row.nome));
+    const std::optional<loadplan::Origin> origin = loadplan::originOf(row, key);
+    if (!origin) {
+        m_wrong.add(m_wrong.torn, QStringLiteral("«%1»: totals not those of one archiving").arg(row.nome));
+        return;
+    }
+    const Save *writer = m_bySeq.value({origin->process, origin->seq});
+    if (!writer || writer->key != key) {
+        m_wrong.add(m_wrong.foreign, QStringLiteral("«%1»: totals of archiving %2.%3, which was not for this name")
+                                         .arg(row.nome).arg(origin->process).arg(origin->seq));
+        return;
+    }
+    if (!writer->ok)
+        m_wrong.add(m_wrong.landedThoughFailed,
+                    QStringLiteral("«%1»: holds archiving %2.%3, which reported a failure")
+                        .arg(row.nome).arg(origin->process).arg(origin->seq));
+    if (const Save *s = laterArchiving(key, *writer))
+        m_wrong.add(m_wrong.stale, QStringLiteral("«%1»: holds archiving %2.%3, overwritten later by %4.%5")
+                                       .arg(row.nome).arg(origin->process).arg(origin->seq).arg(s->process).arg(s->seq));
+    if (!m_spellings.value(key).contains(row.nome))
+        m_wrong.add(m_wrong.unknownSpelling, QStringLiteral("«%1»: a spelling no archiving wrote").arg(row.nome));
+}
 
-    // The report.
+// A landed archiving of the same name that began after the writer had
+// returned: it committed later, and its totals should be in the row.
+const Save *Checker::laterArchiving(const QString &key, const Save &writer) const
+{
+    for (const Save *s : m_landedByKey.value(key)) {
+        if (s->start > writer.end)
+            return s;
+    }
+    return nullptr;
+}
+
+void Checker::countTotals()
+{
+    for (auto it = m_rowsPerKey.cbegin(); it != m_rowsPerKey.cend(); ++it)
+        m_fig.duplicates += it.value() - 1;
+    for (auto it = m_landedByKey.cbegin(); it != m_landedByKey.cend(); ++it) {
+        if (!m_rowsPerKey.contains(it.key()))
+            ++m_fig.lost;
+    }
+    m_fig.valuesWrong = m_wrong.total();
+    for (const Tally &t : std::as_const(m_errors))
+        m_fig.errors += t.n;
+    m_fig.pass = m_fig.errors == 0 && m_fig.lost == 0 && m_fig.duplicates == 0 && m_fig.unexpected == 0
+        && m_fig.valuesWrong == 0 && m_fig.attempted > 0 && m_fig.landed == m_fig.attempted;
+}
+
+void Checker::report(double seconds, QTextStream &out) const
+{
     Report rep(out);
+    reportRun(rep, seconds);
+    reportArchivings(rep);
+    reportRows(rep);
+    reportValues(rep);
+    reportReadersAndErrors(rep);
+    rep.heading(m_fig.pass ? QStringLiteral("Result: PASS") : QStringLiteral("Result: FAIL"));
+    printSummary(out);
+    out.flush();
+}
+
+void Checker::reportRun(Report &rep, double seconds) const
+{
     rep.heading(QStringLiteral("Load on a shared archive"));
-    rep.item(QStringLiteral("archive"), QDir::toNativeSeparators(archive));
+    rep.item(QStringLiteral("archive"), QDir::toNativeSeparators(m_archive));
     rep.item(QStringLiteral("processes"), QStringLiteral("%1 archiving x %2 pupils, %3 readers")
-                                              .arg(processes).arg(fig.perProcess).arg(readers));
+                                              .arg(m_processes).arg(m_fig.perProcess).arg(m_readers));
     if (seconds > 0) {
         rep.item(QStringLiteral("run time"), QStringLiteral("%1 s").arg(seconds, 0, 'f', 1));
         rep.item(QStringLiteral("throughput"),
-                 QStringLiteral("%1 archivings/s").arg(double(fig.landed) / seconds, 0, 'f', 1));
+                 QStringLiteral("%1 archivings/s").arg(double(m_fig.landed) / seconds, 0, 'f', 1));
     }
+}
+
+void Checker::reportArchivings(Report &rep) const
+{
     rep.heading(QStringLiteral("Archivings"));
-    rep.item(QStringLiteral("planned"), fig.planned);
-    rep.item(QStringLiteral("attempted"), fig.attempted);
-    rep.item(QStringLiteral("landed"), fig.landed);
-    rep.item(QStringLiteral("failed"), fig.attempted - fig.landed);
-    rep.item(QStringLiteral("median"), ms(fig.medianMs));
-    rep.item(QStringLiteral("95th percentile"), ms(percentile(times, 0.95)));
-    rep.item(QStringLiteral("99th percentile"), ms(percentile(times, 0.99)));
-    rep.item(QStringLiteral("slowest"), ms(fig.slowestMs));
-    if (slowest)
-        rep.note(QStringLiteral("archiving %1.%2 «%3»").arg(slowest->process).arg(slowest->seq).arg(slowest->name));
+    rep.item(QStringLiteral("planned"), m_fig.planned);
+    rep.item(QStringLiteral("attempted"), m_fig.attempted);
+    rep.item(QStringLiteral("landed"), m_fig.landed);
+    rep.item(QStringLiteral("failed"), m_fig.attempted - m_fig.landed);
+    rep.item(QStringLiteral("median"), ms(m_fig.medianMs));
+    rep.item(QStringLiteral("95th percentile"), ms(percentile(m_times, 0.95)));
+    rep.item(QStringLiteral("99th percentile"), ms(percentile(m_times, 0.99)));
+    rep.item(QStringLiteral("slowest"), ms(m_fig.slowestMs));
+    if (m_slowest)
+        rep.note(QStringLiteral("archiving %1.%2 «%3»").arg(m_slowest->process).arg(m_slowest->seq).arg(m_slowest->name));
+}
+
+void Checker::reportRows(Report &rep) const
+{
     rep.heading(QStringLiteral("Rows"));
-    if (fig.plannedRows >= 0)
-        rep.item(QStringLiteral("planned"), fig.plannedRows);
-    rep.item(QStringLiteral("expected"), fig.expectedRows);
+    if (m_fig.plannedRows >= 0)
+        rep.item(QStringLiteral("planned"), m_fig.plannedRows);
+    rep.item(QStringLiteral("expected"), m_fig.expectedRows);
     rep.note(QStringLiteral("distinct names with at least one archiving landed"));
-    rep.item(QStringLiteral("found"), fig.rowsFound);
-    rep.item(QStringLiteral("lost"), fig.lost);
-    rep.item(QStringLiteral("unexpected"), fig.unexpected);
-    rep.item(QStringLiteral("duplicates"), fig.duplicates);
-    rep.item(QStringLiteral("shared duplicated"), fig.sharedDuplicated);
-    for (const QString &d : std::as_const(duplicated).mid(0, 5))
+    rep.item(QStringLiteral("found"), m_fig.rowsFound);
+    rep.item(QStringLiteral("lost"), m_fig.lost);
+    rep.item(QStringLiteral("unexpected"), m_fig.unexpected);
+    rep.item(QStringLiteral("duplicates"), m_fig.duplicates);
+    rep.item(QStringLiteral("shared duplicated"), m_fig.sharedDuplicated);
+    for (const QString &d : m_duplicated.mid(0, 5))
         rep.note(QStringLiteral("more than one row for «%1»").arg(d));
+}
+
+void Checker::reportValues(Report &rep) const
+{
     rep.heading(QStringLiteral("Final values"));
-    rep.item(QStringLiteral("rows checked"), fig.valuesChecked);
-    rep.item(QStringLiteral("wrong"), fig.valuesWrong);
-    if (fig.valuesWrong) {
-        rep.note(QStringLiteral("torn %1, of another name %2, stale %3, unknown spelling %4, bad date %5, "
-                                "landed though reported failed %6")
-                     .arg(torn).arg(foreign).arg(stale).arg(unknownSpelling).arg(badDate).arg(landedThoughFailed));
-        for (const QString &e : std::as_const(wrongExamples))
-            rep.note(e);
-    }
+    rep.item(QStringLiteral("rows checked"), m_fig.valuesChecked);
+    rep.item(QStringLiteral("wrong"), m_fig.valuesWrong);
+    if (!m_fig.valuesWrong)
+        return;
+    const WrongValues &w = m_wrong;
+    rep.note(QStringLiteral("torn %1, of another name %2, stale %3, unknown spelling %4, bad date %5, "
+                            "landed though reported failed %6")
+                 .arg(w.torn).arg(w.foreign).arg(w.stale).arg(w.unknownSpelling).arg(w.badDate).arg(w.landedThoughFailed));
+    for (const QString &e : w.examples)
+        rep.note(e);
+}
+
+void Checker::reportReadersAndErrors(Report &rep) const
+{
     rep.heading(QStringLiteral("Readers"));
     rep.item(QStringLiteral("operations"), QStringLiteral("%1 (%2 lists, %3 look-ups)")
-                                               .arg(fig.readerOps).arg(readerLists).arg(readerLookups));
-    rep.item(QStringLiteral("reader errors"), fig.readerErrors);
+                                               .arg(m_fig.readerOps).arg(m_readerLists).arg(m_readerLookups));
+    rep.item(QStringLiteral("reader errors"), m_fig.readerErrors);
     rep.heading(QStringLiteral("Errors"));
-    rep.item(QStringLiteral("errors"), fig.errors);
-    for (auto it = errors.cbegin(); it != errors.cend(); ++it) {
+    rep.item(QStringLiteral("errors"), m_fig.errors);
+    for (auto it = m_errors.cbegin(); it != m_errors.cend(); ++it) {
         rep.item(QStringLiteral("  ") + it.key(), it->n);
         if (!it->message.isEmpty())
             rep.note(it->message);
     }
+}
 
-    fig.pass = fig.errors == 0 && fig.lost == 0 && fig.duplicates == 0 && fig.unexpected == 0
-        && fig.valuesWrong == 0 && fig.attempted > 0 && fig.landed == fig.attempted;
-    rep.heading(fig.pass ? QStringLiteral("Result: PASS") : QStringLiteral("Result: FAIL"));
+// One line of figures for scripts and the test to read.
+void Checker::printSummary(QTextStream &out) const
+{
+    const Figures &fig = m_fig;
     out << QStringLiteral("summary: attempted=%1 landed=%2 expected=%3 found=%4 lost=%5 duplicates=%6 "
                           "wrong=%7 errors=%8 reader_ops=%9 reader_errors=%10 median_ms=%11 slowest_ms=%12 "
                           "unexpected=%13")
@@ -409,8 +543,18 @@ Figures check(const QString &archive, const QString &workDir, const QList<Proces
                .arg(fig.duplicates).arg(fig.valuesWrong).arg(fig.errors).arg(fig.readerOps).arg(fig.readerErrors)
                .arg(fig.medianMs, 0, 'f', 1).arg(fig.slowestMs, 0, 'f', 1).arg(fig.unexpected)
         << '\n';
-    out.flush();
-    return fig;
+}
+
+} // namespace
+
+Figures check(const QString &archive, const QString &workDir, const QList<ProcessOutcome> &outcomes,
+              double seconds, QTextStream &out)
+{
+    Checker checker(archive, workDir);
+    checker.readLogs(outcomes);
+    checker.checkArchive();
+    checker.report(seconds, out);
+    return checker.figures();
 }
 
 } // namespace loadrun
