@@ -25,10 +25,12 @@ ArchiveTotals runningTotals(const ScoreSheet &sheet)
     return t;
 }
 
-Module1::Module1(Dialogs &dialogs, QObject *parent)
+Module1::Module1(Dialogs &dialogs, const Settings &settings, QObject *parent)
     : QObject(parent)
     , m_dialogs(dialogs)
+    , m_settings(settings)
 {
+    m_resultsDb.setPath(ResultsStore::pathIn(settings.archiveFolder));
     // Only finished() ends the program: hiding or closing the last window
     // must never end it with answers not yet archived.
     QGuiApplication::setQuitOnLastWindowClosed(false);
@@ -80,7 +82,10 @@ void Module1::showFnozioli()
         connect(m_fnozioli.get(), &FNozioli::closeRequested, this, &Module1::esco);
         m_fnozioli->placeOnScreen(m_formNome ? m_formNome->screen() : nullptr);
     }
-    m_fnozioli->showFullScreen();
+    if (settings::fullScreen(m_settings))
+        m_fnozioli->showFullScreen();
+    else
+        m_fnozioli->showMaximized();
     m_fnozioli->raise();
     m_fnozioli->activateWindow();
 }

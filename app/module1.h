@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/settings.h"
 #include "store/resultsstore.h"
 
 #include <QObject>
@@ -32,11 +33,13 @@ public:
     // Exit status when the archive cannot be opened at start.
     static constexpr int ExitArchiveUnavailable = 1;
 
-    explicit Module1(Dialogs &dialogs, QObject *parent = nullptr);
+    // The settings name the archive and how the main window is shown.
+    explicit Module1(Dialogs &dialogs, const Settings &settings = {}, QObject *parent = nullptr);
     ~Module1() override;
 
-    // Creates FormNOME, whose load opens "nozioli.mdb" in the current folder
-    // and lists the archived names, and shows it. When the archive cannot be
+    // Creates FormNOME, whose load opens the archive ("nozioli.mdb" in the
+    // folder of the settings, or in the current folder) and lists the
+    // archived names, and shows it. When the archive cannot be
     // opened, says why and how to create one, ends the program with
     // ExitArchiveUnavailable and returns false.
     bool start();
@@ -46,12 +49,14 @@ public:
     void setPupilName(const QString &name) { m_pupilName = name; }
     ResultsStore &resultsDb() { return m_resultsDb; }
     Dialogs &dialogs() const { return m_dialogs; }
+    const Settings &settings() const { return m_settings; }
 
     FormNOME *formNome() const { return m_formNome.get(); }
     FNozioli *fnozioli() const { return m_fnozioli.get(); }
     Risultati *risultati() const { return m_risultati; }
 
-    // Shows the main window, creating (and so loading) it on the first showing.
+    // Shows the main window, creating (and so loading) it on the first
+    // showing: full-screen or maximized, as settings::fullScreen() says.
     void showFnozioli();
     // Shows the pupil window again, over the main window.
     void showFormNome();
@@ -89,6 +94,7 @@ private:
     bool totalsChanged() const;
 
     Dialogs &m_dialogs;
+    Settings m_settings;
     QString m_pupilName;
     ResultsStore m_resultsDb;
     std::unique_ptr<FormNOME> m_formNome;

@@ -3,14 +3,17 @@
 #include "app/module1.h"
 #include "play/flatstyle.h"
 #include "archive/dialogs.h"
+#include "settings/settings.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QTextStream>
 #include <QTranslator>
 
 #include <fontconfig/fontconfig.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -66,7 +69,17 @@ int runNozioli(int argc, char **argv, const RunHooks &hooks)
     installProgramStyle();
 
     QtDialogs platformDialogs;
-    Module1 program(hooks.dialogs ? *hooks.dialogs : static_cast<Dialogs &>(platformDialogs));
+    Dialogs &dialogs = hooks.dialogs ? *hooks.dialogs : static_cast<Dialogs &>(platformDialogs);
+    QString problem;
+    const std::optional<Settings> settings = settings::load(&problem);
+    if (!settings) {
+        // Also on the standard error, for whoever started the program from a terminal.
+        QTextStream(stderr) << problem << '\n';
+        dialogs.failure(nullptr, problem);
+        return ExitSettingsUnusable;
+    }
+
+    Module1 program(dialogs, *settings);
     // Queued, so that an end decided before the event loop runs still ends it.
     QObject::connect(&program, &Module1::finished, &app, &QCoreApplication::exit, Qt::QueuedConnection);
     if (hooks.beforeStart)

@@ -22,6 +22,11 @@ class QCoreApplication;
 // Returns whether they were found.
 bool installItalianTranslations(QCoreApplication &app);
 
-// The whole program: sets up the application (name, style), creates Module1,
-// starts on FormNOME and runs the event loop. Returns the exit status.
+// Exit status when a setting of nozioli.ini cannot be used.
+inline constexpr int ExitSettingsUnusable = 2;
+
+// The whole program: sets up the application (name, style), reads the
+// settings, creates Module1, starts on FormNOME and runs the event loop.
+// Returns the exit status. A setting that cannot be used is reported and
+// ends the program with ExitSettingsUnusable before any window shows.
 int runNozioli(int argc, char **argv, const RunHooks &hooks = {});

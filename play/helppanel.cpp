@@ -2,6 +2,7 @@
 
 #include "play/rtf/rtfreader.h"
 #include "play/twips.h"
+#include "settings/locations.h"
 
 #include <QTextBlock>
 #include <QTextCursor>
@@ -32,7 +33,7 @@ void showMessage(QTextDocument &document, const TwipMapping &mapping)
 
 QString fileName()
 {
-    return QStringLiteral("aiuto.rtf");
+    return locations::helpDocument();
 }
 
 QString missingMessage()

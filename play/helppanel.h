@@ -7,7 +7,8 @@ class TwipMapping;
 
 namespace helppanel {
 
-// The help document, looked for in the current folder.
+// The help document: "aiuto.rtf" in the current folder, otherwise the
+// installed one.
 QString fileName();
 
 // What the panel shows when the help document cannot be shown.

@@ -94,9 +94,19 @@ public:
     ResultsStore(const ResultsStore &) = delete;
     ResultsStore &operator=(const ResultsStore &) = delete;
 
+    // "nozioli.mdb" in the folder; in the current folder when folder is empty.
+    static QString pathIn(const QString &folder)
+    {
+        return folder.isEmpty() ? defaultFileName() : folder + u'/' + defaultFileName();
+    }
+
     // Opens an existing archive; creates nothing. Fails when the file is
     // missing, unreadable, not an archive, or lacks the table or its index.
-    bool open(const QString &path = defaultFileName());
+    bool open(const QString &path);
+    // Opens the archive set by setPath(), "nozioli.mdb" in the current folder
+    // unless set.
+    bool open() { return open(m_path); }
+    void setPath(const QString &path) { m_path = path; }
     // Drops the connection. A later operation opens the same file again.
     void close();
     bool isOpen() const;
@@ -156,4 +166,5 @@ private:
     struct Private;
     std::unique_ptr<Private> d;
     StoreError m_error;
+    QString m_path = defaultFileName();
 };

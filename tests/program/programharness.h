@@ -107,11 +107,12 @@ public:
         return true;
     }
 
-    // A new program on the archive in the folder, as the next lesson starts it.
-    bool start()
+    // A new program on the archive in the folder (or the one the settings
+    // name), as the next lesson starts it.
+    bool start(const Settings &settings = {})
     {
         stop();
-        program = std::make_unique<Module1>(dialogs);
+        program = std::make_unique<Module1>(dialogs, settings);
         finished = std::make_unique<QSignalSpy>(program.get(), &Module1::finished);
         return program->start();
     }

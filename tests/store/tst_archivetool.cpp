@@ -58,6 +58,13 @@ class TstArchiveTool : public QObject
 
     std::unique_ptr<QTemporaryDir> dir;
     QString path;
+    // The settings the tool reads: the user's in "utente", the system's in "sistema".
+    std::unique_ptr<QTemporaryDir> config;
+
+    QString configFile(const char *folder) const
+    {
+        return config->filePath(QString::fromUtf8(folder) + QStringLiteral("/nozioli/nozioli.ini"));
+    }
 
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
@@ -66,6 +73,10 @@ private slots:
     {
         const QString problem = newArchiveFolder(dir, path, false);
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        config = std::make_unique<QTemporaryDir>();
+        QVERIFY(config->isValid());
+        qputenv("XDG_CONFIG_HOME", config->filePath(QStringLiteral("utente")).toUtf8());
+        qputenv("XDG_CONFIG_DIRS", config->filePath(QStringLiteral("sistema")).toUtf8());
     }
 
     void creaMakesAnArchiveAndNeverReplacesOne()
@@ -267,6 +278,73 @@ private slots:
         QVERIFY2(r.err.contains(expected), qPrintable(r.err));
     }
 
+    // configura names the folder in the settings; then every command without an
+    // archive of its own, run from anywhere, works on the archive there.
+    void configura_data()
+    {
+        QTest::addColumn<bool>("system");
+        QTest::newRow("user's settings") << false;
+        QTest::newRow("system's settings") << true;
+    }
+
+    void configura()
+    {
+        QFETCH(bool, system);
+        QTemporaryDir elsewhere;
+        QStringList args{QStringLiteral("configura"), QStringLiteral("--cartella"), dir->path()};
+        if (system)
+            args << QStringLiteral("--sistema");
+        Run r = tool(args, elsewhere.path());
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QVERIFY2(r.err.contains(QStringLiteral("nozioli-archivio crea")), "says the archive is still to be created");
+        QCOMPARE(QFile::exists(configFile("sistema")), system);
+        QCOMPARE(QFile::exists(configFile("utente")), !system);
+
+        r = tool({QStringLiteral("crea")}, elsewhere.path());
+        QVERIFY2(r.exitCode == 0 && QFile::exists(path), qPrintable(r.err));
+        ResultsStore store;
+        QVERIFY(store.open(path) && store.save(QStringLiteral("Rossi Mario"), totals(1), QDateTime::currentDateTime()));
+        store.close();
+        r = tool({QStringLiteral("esporta")}, elsewhere.path());
+        QVERIFY2(r.exitCode == 0 && r.out.contains("Rossi Mario"), qPrintable(r.err));
+        r = tool({QStringLiteral("verifica")}, elsewhere.path());
+        QVERIFY2(r.exitCode == 0 && r.err.contains(path), qPrintable(r.err));
+        QVERIFY(QDir(elsewhere.path()).isEmpty());
+    }
+
+    // The system's setting when the user has one of their own is written, and
+    // the tool says that the user's wins.
+    void configuraWarnsOfASettingReadFirst()
+    {
+        QVERIFY(QDir().mkpath(QFileInfo(configFile("utente")).absolutePath()));
+        QVERIFY(replaceFile(configFile("utente"), "[finestra]\nschermo-intero=true\n"));
+        const Run r = tool({QStringLiteral("configura"), QStringLiteral("--cartella"), dir->path(),
+                            QStringLiteral("--sistema")});
+        QVERIFY2(r.exitCode == 0 && QFile::exists(configFile("sistema")), qPrintable(r.err));
+        QVERIFY2(r.err.contains(QString::fromUtf8("«%1» viene letto prima").arg(configFile("utente"))), qPrintable(r.err));
+    }
+
+    void unusableSettingStopsEveryCommand_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("crea") << QStringLiteral("crea");
+        QTest::newRow("esporta") << QStringLiteral("esporta");
+        QTest::newRow("verifica") << QStringLiteral("verifica");
+    }
+
+    void unusableSettingStopsEveryCommand()
+    {
+        QFETCH(QString, command);
+        QVERIFY(ResultsStore::create(path, nullptr));
+        QVERIFY(QDir().mkpath(QFileInfo(configFile("sistema")).absolutePath()));
+        QVERIFY(replaceFile(configFile("sistema"), "[archivio]\ncartella=" + dir->filePath(QStringLiteral("manca")).toUtf8()));
+        // The current folder holds an archive, which must not be used instead.
+        const Run r = tool({command}, dir->path());
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY2(r.err.contains(configFile("sistema")) && r.err.contains(QString::fromUtf8("«cartella»")), qPrintable(r.err));
+    }
+
     void usage_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -276,6 +354,11 @@ private slots:
         QTest::newRow("unknown option") << QStringList{QStringLiteral("crea"), QStringLiteral("--forza")} << 2;
         QTest::newRow("output without esporta")
             << QStringList{QStringLiteral("crea"), QStringLiteral("-o"), QStringLiteral("x.csv")} << 2;
+        QTest::newRow("configura without --cartella") << QStringList{QStringLiteral("configura")} << 2;
+        QTest::newRow("--cartella without its folder")
+            << QStringList{QStringLiteral("configura"), QStringLiteral("--cartella")} << 2;
+        QTest::newRow("--sistema without configura")
+            << QStringList{QStringLiteral("esporta"), QStringLiteral("--sistema")} << 2;
     }
 
     void usage()

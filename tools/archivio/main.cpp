@@ -1,4 +1,6 @@
-// nozioli-archivio: creates, exports and checks the results archive "nozioli.mdb".
+// nozioli-archivio: creates, exports and checks the results archive "nozioli.mdb",
+// and sets the folder of the archive in the settings.
+#include "settings/settings.h"
 #include "store/csvexport.h"
 #include "store/resultsstore.h"
 
@@ -39,22 +41,31 @@ QString native(const QString &path) { return QDir::toNativeSeparators(path); }
 const char *const helpText =
     "Uso: nozioli-archivio COMANDO [ARGOMENTI] [OPZIONI]\n"
     "\n"
-    "Crea, esporta e verifica l'archivio dei risultati di Nozioli («nozioli.mdb»).\n"
+    "Crea, esporta e verifica l'archivio dei risultati di Nozioli («nozioli.mdb»)\n"
+    "e indica nelle impostazioni la cartella che lo contiene.\n"
     "\n"
     "Comandi:\n"
     "  crea [CARTELLA]                  crea un archivio vuoto «nozioli.mdb» nella cartella\n"
-    "                                   (quella corrente se non è indicata); un file già\n"
-    "                                   presente non viene mai sostituito\n"
+    "                                   (se non è indicata, quella che userebbe il programma);\n"
+    "                                   un file già presente non viene mai sostituito\n"
     "  esporta [ARCHIVIO] [-o FILE.csv] scrive tutte le righe dell'archivio in formato CSV\n"
     "                                   (UTF-8, con la riga dei nomi dei campi) nel file\n"
     "                                   indicato o sullo standard output\n"
     "  verifica [ARCHIVIO]              controlla struttura, versione e integrità\n"
     "                                   dell'archivio e dice che cosa non va\n"
+    "  configura --cartella CARTELLA [--sistema]\n"
+    "                                   scrive nelle impostazioni dell'utente (con --sistema,\n"
+    "                                   in quelle di tutto il PC, come amministratore) la\n"
+    "                                   cartella che contiene l'archivio\n"
     "\n"
-    "ARCHIVIO, se non è indicato, è «nozioli.mdb» nella cartella corrente.\n"
+    "ARCHIVIO, se non è indicato, è quello che userebbe il programma: «nozioli.mdb»\n"
+    "nella cartella indicata dalle impostazioni (nozioli.ini), altrimenti in quella\n"
+    "corrente.\n"
     "\n"
     "Opzioni:\n"
     "  -o, --output FILE.csv   (solo con esporta) il file CSV da scrivere\n"
+    "  --cartella CARTELLA     (solo con configura) la cartella dell'archivio\n"
+    "  --sistema               (solo con configura) le impostazioni di tutto il PC\n"
     "  -h, --help              mostra questo aiuto\n"
     "  -v, --version           mostra la versione\n"
     "\n"
@@ -68,15 +79,37 @@ int usageError(const QString &text)
     return Usage;
 }
 
-QString archiveArgument(const QStringList &args)
+// The folder of the archive the program would use: the one of the settings,
+// otherwise the current folder. nullopt, once the reason is said, when a
+// setting cannot be used.
+std::optional<QString> programFolder()
 {
-    return QFileInfo(args.isEmpty() ? ResultsStore::defaultFileName() : args.first()).absoluteFilePath();
+    QString problem;
+    const std::optional<Settings> settings = settings::load(&problem);
+    if (!settings) {
+        say(problem);
+        return std::nullopt;
+    }
+    return settings->archiveFolder.isEmpty() ? QDir::currentPath() : settings->archiveFolder;
+}
+
+// The archive named on the command line, otherwise the program's.
+std::optional<QString> archiveArgument(const QStringList &args)
+{
+    if (!args.isEmpty())
+        return QFileInfo(args.first()).absoluteFilePath();
+    const std::optional<QString> folder = programFolder();
+    if (!folder)
+        return std::nullopt;
+    return QDir(*folder).absoluteFilePath(ResultsStore::defaultFileName());
 }
 
 int crea(const QStringList &args)
 {
-    const QString folder = args.isEmpty() ? QDir::currentPath() : args.first();
-    const QString path = QDir(folder).absoluteFilePath(ResultsStore::defaultFileName());
+    const std::optional<QString> folder = args.isEmpty() ? programFolder() : args.first();
+    if (!folder)
+        return Failure;
+    const QString path = QDir(*folder).absoluteFilePath(ResultsStore::defaultFileName());
     StoreError error;
     if (!ResultsStore::create(path, &error)) {
         say(error.message);
@@ -196,7 +229,10 @@ QString writeFile(const QString &fileName, const QByteArray &data)
 
 int esporta(const QStringList &args, const QString &output)
 {
-    const QString path = archiveArgument(args);
+    const std::optional<QString> archive = archiveArgument(args);
+    if (!archive)
+        return Failure;
+    const QString path = *archive;
     if (!output.isEmpty() && output != u8("-")) {
         const QFileInfo out(output);
         if (out.absoluteFilePath() == path
@@ -240,7 +276,10 @@ int esporta(const QStringList &args, const QString &output)
 
 int verifica(const QStringList &args)
 {
-    const QString path = archiveArgument(args);
+    const std::optional<QString> archive = archiveArgument(args);
+    if (!archive)
+        return Failure;
+    const QString path = *archive;
     const QStringList problems = ResultsStore::verify(path);
     if (problems.isEmpty()) {
         ResultsStore store;
@@ -267,6 +306,35 @@ int verifica(const QStringList &args)
     return Failure;
 }
 
+int configura(const QString &folder, bool system)
+{
+    const QString file = system ? settings::systemFile() : settings::userFile();
+    QString problem;
+    if (!settings::writeArchiveFolder(file, folder, &problem)) {
+        say(problem);
+        if (system)
+            say(u8("Le impostazioni di tutto il PC si scrivono come amministratore, per esempio con «sudo»."));
+        return Failure;
+    }
+    const QString archive = QDir(QFileInfo(folder).absoluteFilePath()).filePath(ResultsStore::defaultFileName());
+    say(u8("Scritta nel file delle impostazioni «%1» la cartella dell'archivio «%2».")
+            .arg(native(file), native(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()))));
+    if (!QFileInfo::exists(archive))
+        say(u8("Nella cartella non c'è ancora un archivio: crealo con\n    nozioli-archivio crea \"%1\"")
+                .arg(native(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()))));
+    // Only the first settings file found is read: one met before this one wins.
+    for (const QString &before : settings::searchPaths()) {
+        if (before == file)
+            break;
+        if (QFileInfo(before).isFile()) {
+            say(u8("Attenzione: il file delle impostazioni «%1» viene letto prima di questo e vale al suo posto.")
+                    .arg(native(before)));
+            break;
+        }
+    }
+    return Success;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -279,10 +347,14 @@ int main(int argc, char *argv[])
     const QCommandLineOption help({u8("h"), u8("help")}, u8("Mostra questo aiuto."));
     const QCommandLineOption version({u8("v"), u8("version")}, u8("Mostra la versione."));
     const QCommandLineOption output({u8("o"), u8("output")}, u8("Il file CSV da scrivere."), u8("FILE.csv"));
+    const QCommandLineOption folder(u8("cartella"), u8("La cartella dell'archivio."), u8("CARTELLA"));
+    const QCommandLineOption system(u8("sistema"), u8("Le impostazioni di tutto il PC."));
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(output);
-    parser.addPositionalArgument(u8("comando"), u8("crea, esporta o verifica"));
+    parser.addOption(folder);
+    parser.addOption(system);
+    parser.addPositionalArgument(u8("comando"), u8("crea, esporta, verifica o configura"));
 
     if (!parser.parse(QCoreApplication::arguments())) {
         const QStringList unknown = parser.unknownOptionNames();
@@ -290,7 +362,8 @@ int main(int argc, char *argv[])
             const QString name = unknown.first();
             return usageError(u8("opzione sconosciuta «%1%2»").arg(name.size() == 1 ? u8("-") : u8("--"), name));
         }
-        return usageError(u8("all'opzione «-o» manca il nome del file"));
+        const QString missing = parser.errorText().contains(u8("cartella")) ? u8("--cartella") : u8("-o");
+        return usageError(u8("all'opzione «%1» manca il valore").arg(missing));
     }
     if (parser.isSet(help)) {
         QTextStream(stdout) << u8(helpText);
@@ -303,12 +376,14 @@ int main(int argc, char *argv[])
 
     QStringList args = parser.positionalArguments();
     if (args.isEmpty())
-        return usageError(u8("manca il comando (crea, esporta o verifica)"));
+        return usageError(u8("manca il comando (crea, esporta, verifica o configura)"));
     const QString command = args.takeFirst();
     if (args.size() > 1)
         return usageError(u8("troppi argomenti per «%1»").arg(command));
     if (parser.isSet(output) && command != u8("esporta"))
         return usageError(u8("l'opzione «-o» vale solo per «esporta»"));
+    if ((parser.isSet(folder) || parser.isSet(system)) && command != u8("configura"))
+        return usageError(u8("le opzioni «--cartella» e «--sistema» valgono solo per «configura»"));
 
     if (command == u8("crea"))
         return crea(args);
@@ -316,5 +391,12 @@ int main(int argc, char *argv[])
         return esporta(args, parser.value(output));
     if (command == u8("verifica"))
         return verifica(args);
+    if (command == u8("configura")) {
+        if (!args.isEmpty())
+            return usageError(u8("«configura» non vuole argomenti, solo le opzioni"));
+        if (!parser.isSet(folder))
+            return usageError(u8("a «configura» manca l'opzione «--cartella CARTELLA»"));
+        return configura(parser.value(folder), parser.isSet(system));
+    }
     return usageError(u8("comando sconosciuto «%1»").arg(command));
 }
