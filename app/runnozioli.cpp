@@ -6,6 +6,7 @@
 #include "settings/settings.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTextStream>
@@ -63,6 +64,9 @@ int runNozioli(int argc, char **argv, const RunHooks &hooks)
     // No display name: Qt would append it to every window title. Dialogs
     // without a title of their own show the application's name instead.
     QApplication::setApplicationName(QStringLiteral("Nozioli"));
+    // The desktop entry, the metainfo and the icon all go by this id.
+    QGuiApplication::setDesktopFileName(QStringLiteral("it.nozioli.Nozioli"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/it.nozioli.Nozioli-128.png")));
     // The pupils read Italian everywhere, Qt's own texts included.
     installItalianTranslations(app);
     // Colours painted as the windows give them.

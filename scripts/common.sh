@@ -21,6 +21,11 @@ build_packages=(
     fonts-liberation fonts-dejavu-core
 )
 
+# Packages needed to build and check the installation and the Debian package.
+package_packages=(
+    dpkg-dev fakeroot file lintian man-db desktop-file-utils appstream
+)
+
 # Builds quietly: the compiler's output is shown only when the build fails.
 build_quietly() {
     local dir=$1

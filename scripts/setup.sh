@@ -20,6 +20,10 @@ esac
 
 . "$root/scripts/common.sh"
 install_missing "${build_packages[@]}"
+# The tests also check the installation and build the Debian package.
+if [ "$mode" = test ]; then
+    install_missing "${package_packages[@]}"
+fi
 
 configure=(-DCMAKE_BUILD_TYPE=Release)
 # The CI environment sets CI=true: there the build treats warnings as errors,
