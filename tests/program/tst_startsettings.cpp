@@ -3,7 +3,6 @@
 #include "programharness.h"
 
 #include <QStandardPaths>
-#include <QStringListModel>
 
 class TstStartSettings : public QObject
 {
@@ -28,8 +27,9 @@ private slots:
         Settings settings;
         settings.archiveFolder = shared.path();
         QVERIFY(run.start(settings));
-        const auto *names = qobject_cast<QStringListModel *>(child<QListView>(run.form(), "List1")->model());
-        QCOMPARE(names->stringList(), QStringList{QStringLiteral("Bianchi Anna")});
+        const QAbstractItemModel *names = child<QListView>(run.form(), "List1")->model();
+        QCOMPARE(names->rowCount(), 1);
+        QCOMPARE(names->index(0, 0).data().toString(), QStringLiteral("Bianchi Anna"));
         run.typeName(QStringLiteral("Verdi Luca"));
         run.answerExerciseSeven();
         run.esci();
