@@ -33,8 +33,10 @@ class TstPending : public QObject
 private slots:
     void initTestCase()
     {
+        // A data folder of this test's own: the other program tests, which may
+        // run at the same time, must not find (and apply) its pending results.
         QStandardPaths::setTestModeEnabled(true);
-        QCoreApplication::setApplicationName(QStringLiteral("Nozioli"));
+        QCoreApplication::setApplicationName(QStringLiteral("Nozioli-tst_pending"));
     }
 
     void init()
