@@ -99,6 +99,25 @@ private:
     AnswerMark m_mark = AnswerMark::None;
 };
 
+// What a counter counts, for a screen reader: its label shows the number only.
+QString counterDescription(ScoreSheet::Counter counter)
+{
+    switch (counter) {
+    case ScoreSheet::sovragiustiesercizio: return QStringLiteral("Sovranozioli giusti in questo esercizio");
+    case ScoreSheet::sovrasbagliatiesercizio: return QStringLiteral("Sovranozioli sbagliati in questo esercizio");
+    case ScoreSheet::nozioligiustiesercizio: return QStringLiteral("Nozioli giusti in questo esercizio");
+    case ScoreSheet::noziolisbagliatiesercizio: return QStringLiteral("Nozioli sbagliati in questo esercizio");
+    case ScoreSheet::sovragiusti: return QStringLiteral("Sovranozioli giusti in tutto");
+    case ScoreSheet::sovrasbagliati: return QStringLiteral("Sovranozioli sbagliati in tutto");
+    case ScoreSheet::nozioligiusti: return QStringLiteral("Nozioli giusti in tutto");
+    case ScoreSheet::noziolisbagliati: return QStringLiteral("Nozioli sbagliati in tutto");
+    case ScoreSheet::spaziotempogiusti: return QStringLiteral("Spazio e tempo: risposte giuste in tutto");
+    case ScoreSheet::spaziotemposbagliati: return QStringLiteral("Spazio e tempo: risposte sbagliate in tutto");
+    case ScoreSheet::CounterCount: break;
+    }
+    return {};
+}
+
 AnswerMark markOf(AnswerState state)
 {
     switch (state) {
@@ -300,6 +319,7 @@ void FNozioli::buildControls()
                                    const QColor &text) {
         QLabel *l = addLabel(ScoreSheet::labelName(counter).toLatin1().constData(), QStringLiteral("0"), twips);
         l->setAlignment(Qt::AlignCenter);
+        l->setAccessibleDescription(counterDescription(counter));
         if (background.isValid())
             colours::setBackground(l, background);
         colours::setText(l, text);
@@ -367,6 +387,8 @@ void FNozioli::buildControls()
 
     m_prompt = addLabel("Label29", QStringLiteral("Seleziona, qui sopra, l'esercizio"), tw(9840, 5520, 1695, 975));
     m_prompt->setWordWrap(true);
+    // Names the list for screen readers, which read the exercise chosen as its value.
+    m_prompt->setBuddy(m_combo);
     m_prompt->setAlignment(Qt::AlignCenter);
     colours::setBackground(m_prompt, colours::lightBlue);
     colours::setText(m_prompt, colours::black);
