@@ -19,7 +19,11 @@ case "$mode" in
 esac
 
 . "$root/scripts/common.sh"
-install_missing "${build_packages[@]}"
+if [ "$mode" = test ]; then
+    install_missing "${build_packages[@]}" "${test_packages[@]}"
+else
+    install_missing "${build_packages[@]}"
+fi
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release --log-level=WARNING >/dev/null
