@@ -20,6 +20,7 @@ Every wait is bounded and every process started here is stopped at the end.
 Exits 77 (skipped) when a tool it needs is missing, unless CI is set.
 """
 
+import ctypes
 import importlib.util
 import os
 import re
@@ -132,13 +133,33 @@ def name_has_owner(address, name):
                     "org.freedesktop.DBus.NameHasOwner", "string:" + name) == "boolean true"
 
 
+def children_left():
+    """Processes whose parent is this one: what stopped processes left behind."""
+    me = str(os.getpid())
+    found = []
+    for entry in os.listdir("/proc"):
+        try:
+            with open("/proc/%s/stat" % entry) as stat:
+                fields = stat.read().rsplit(")", 1)[1].split()
+        except (OSError, IndexError):
+            continue
+        if fields[1] == me:
+            found.append(int(entry))
+    return found
+
+
 class Session:
-    """The display, the buses and the program; stopped in reverse order."""
+    """The display, the buses and the program; stopped in reverse order.
+
+    The test process adopts what its children leave running (the bus launcher
+    starts the accessibility bus), so that it can stop and reap that too."""
 
     def __init__(self, workdir):
         self.workdir = workdir
         self.processes = []
         self.logs = []
+        PR_SET_CHILD_SUBREAPER = 36
+        ctypes.CDLL(None, use_errno=True).prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0)
 
     def spawn(self, argv, **kwargs):
         process = subprocess.Popen(argv, **kwargs)
@@ -156,9 +177,21 @@ class Session:
         if process in self.processes:
             self.processes.remove(process)
 
-    def close(self):
+    def close(self, timeout=5.0):
         for process in reversed(list(self.processes)):
             self.stop(process)
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline + timeout:
+            left = children_left()
+            if not left:
+                break
+            for pid in left:
+                try:
+                    if os.waitpid(pid, os.WNOHANG)[0] == 0:
+                        os.kill(pid, signal.SIGTERM if time.monotonic() < deadline else signal.SIGKILL)
+                except (ChildProcessError, ProcessLookupError):
+                    pass
+            time.sleep(0.05)
         for log in self.logs:
             log.close()
 
