@@ -1,5 +1,6 @@
 #include "archive/dialogs.h"
 
+#include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -13,10 +14,18 @@ void takeFontOf(QWidget *dialog, const QWidget *parent)
         dialog->setFont(parent->font());
 }
 
+// Without a title of their own, the title bar shows the program's name:
+// screen readers announce the same.
+void nameAfterProgram(QWidget *dialog)
+{
+    dialog->setAccessibleName(QGuiApplication::applicationDisplayName());
+}
+
 void showBox(QWidget *parent, const QString &text, QMessageBox::Icon icon)
 {
     QMessageBox box(icon, QString(), text, QMessageBox::Ok, parent);
     takeFontOf(&box, parent);
+    nameAfterProgram(&box);
     box.setObjectName(QStringLiteral("messaggio"));
     box.setTextFormat(Qt::PlainText);
     box.exec();
@@ -63,6 +72,7 @@ QString QtDialogs::askText(QWidget *parent, const QString &prompt)
     dialog.setObjectName(QStringLiteral("richiestaNome"));
     dialog.setInputMode(QInputDialog::TextInput);
     takeFontOf(&dialog, parent);
+    nameAfterProgram(&dialog);
     // A carriage return beside a line feed is part of the line break, not a
     // character to draw.
     dialog.setLabelText(QString(prompt).remove(u'\r'));

@@ -60,6 +60,25 @@ const Qt::Alignment TopLeft = Qt::AlignLeft | Qt::AlignTop;
 // Where CHIUDI stands over the help text.
 constexpr QRect CloseHelpTwips = tw(5200, 7900, 1455, 495);
 
+// What a counter counts, for a screen reader: its label shows the number only.
+QString counterDescription(ScoreSheet::Counter counter)
+{
+    switch (counter) {
+    case ScoreSheet::sovragiustiesercizio: return QStringLiteral("Sovranozioli giusti in questo esercizio");
+    case ScoreSheet::sovrasbagliatiesercizio: return QStringLiteral("Sovranozioli sbagliati in questo esercizio");
+    case ScoreSheet::nozioligiustiesercizio: return QStringLiteral("Nozioli giusti in questo esercizio");
+    case ScoreSheet::noziolisbagliatiesercizio: return QStringLiteral("Nozioli sbagliati in questo esercizio");
+    case ScoreSheet::sovragiusti: return QStringLiteral("Sovranozioli giusti in tutto");
+    case ScoreSheet::sovrasbagliati: return QStringLiteral("Sovranozioli sbagliati in tutto");
+    case ScoreSheet::nozioligiusti: return QStringLiteral("Nozioli giusti in tutto");
+    case ScoreSheet::noziolisbagliati: return QStringLiteral("Nozioli sbagliati in tutto");
+    case ScoreSheet::spaziotempogiusti: return QStringLiteral("Spazio e tempo: risposte giuste in tutto");
+    case ScoreSheet::spaziotemposbagliati: return QStringLiteral("Spazio e tempo: risposte sbagliate in tutto");
+    case ScoreSheet::CounterCount: break;
+    }
+    return {};
+}
+
 AnswerMark markOf(AnswerState state)
 {
     switch (state) {
@@ -190,6 +209,12 @@ void FNozioli::buildControls()
         if (box)
             box->setStyle(m_indicatorStyle);
     }
+
+    // Screen readers: the list is named by its prompt (they read the exercise
+    // chosen as its value), and each counter says what it counts.
+    m_prompt->setBuddy(m_combo);
+    for (int c = 0; c < ScoreSheet::CounterCount; ++c)
+        m_counters[size_t(c)]->setAccessibleDescription(counterDescription(ScoreSheet::Counter(c)));
 
     auto *highlight = new CommandHighlight(this);
     highlight->add(m_archivio, colours::lightBlue);

@@ -26,6 +26,14 @@ package_packages=(
     dpkg-dev fakeroot file lintian man-db desktop-file-utils appstream
 )
 
+# Packages the tests need besides: the accessibility test runs the program on a
+# virtual X display (xvfb), drives it with real key events (xdotool) and reads it
+# through a D-Bus session bus and the AT-SPI registry with Debian's Python
+# (python3-pyatspi); it reads the archive with sqlite3.
+test_packages=(
+    xvfb xdotool dbus-daemon dbus-bin at-spi2-core python3-pyatspi gir1.2-atspi-2.0 sqlite3
+)
+
 # Builds quietly: the compiler's output is shown only when the build fails.
 build_quietly() {
     local dir=$1

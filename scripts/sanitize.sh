@@ -6,7 +6,7 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build-asan"
 . "$root/scripts/common.sh"
-install_missing "${build_packages[@]}"
+install_missing "${build_packages[@]}" "${test_packages[@]}"
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNOZIOLI_SANITIZE=ON \

@@ -20,9 +20,10 @@ esac
 
 . "$root/scripts/common.sh"
 install_missing "${build_packages[@]}"
-# The tests also check the installation and build the Debian package.
+# The tests also check the installation, build the Debian package and run the
+# accessibility test.
 if [ "$mode" = test ]; then
-    install_missing "${package_packages[@]}"
+    install_missing "${package_packages[@]}" "${test_packages[@]}"
 fi
 
 configure=(-DCMAKE_BUILD_TYPE=Release)
