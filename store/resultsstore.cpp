@@ -389,6 +389,7 @@ struct ResultsStore::Private
     FileId id;                      // the file the connection opened
     int busyTimeout = DefaultBusyTimeout;
     qint64 pageLimit = 0;
+    bool readOnly = false;          // openReadOnly(): every connection is mode=ro
 
     bool connect(Context ctx, StoreError &err);
     bool ready(Context ctx, StoreError &err);
@@ -451,7 +452,7 @@ bool ResultsStore::Private::connect(Context ctx, StoreError &err)
         return false;
     }
     const FileId opened = fileId(path);
-    if (!conn.open(path, "rw", busyTimeout)) {
+    if (!conn.open(path, readOnly ? "ro" : "rw", busyTimeout)) {
         err = classify(conn.error, ctx, path);
         return false;
     }
@@ -470,6 +471,9 @@ bool ResultsStore::Private::connect(Context ctx, StoreError &err)
             QStringList pragmas{QStringLiteral("PRAGMA journal_mode = DELETE"),
                                 QStringLiteral("PRAGMA synchronous = FULL"),
                                 QStringLiteral("PRAGMA cache_size = -256")};
+            // A reader changes nothing, not even the journal mode the writers set.
+            if (readOnly)
+                pragmas = QStringList{QStringLiteral("PRAGMA cache_size = -256")};
             if (pageLimit > 0)
                 pragmas << QStringLiteral("PRAGMA max_page_count = %1").arg(pageLimit);
             for (const QString &p : std::as_const(pragmas)) {
@@ -496,6 +500,10 @@ bool ResultsStore::Private::ready(Context ctx, StoreError &err)
 {
     if (path.isEmpty())
         path = QFileInfo(defaultFileName()).absoluteFilePath();
+    if (ctx == Context::Save && readOnly) {
+        err = makeError(StoreError::ReadOnly, ctx, path);
+        return false;
+    }
     if (conn.isOpen()) {
         const FileId now = fileId(path);
         if (!now.valid) {
@@ -528,6 +536,16 @@ ResultsStore::~ResultsStore() = default;
 bool ResultsStore::open(const QString &path)
 {
     d->conn.close();
+    d->readOnly = false;
+    d->path = QFileInfo(path).absoluteFilePath();
+    m_error = {};
+    return d->connect(Context::Open, m_error);
+}
+
+bool ResultsStore::openReadOnly(const QString &path)
+{
+    d->conn.close();
+    d->readOnly = true;
     d->path = QFileInfo(path).absoluteFilePath();
     m_error = {};
     return d->connect(Context::Open, m_error);

@@ -97,6 +97,10 @@ public:
     // Opens an existing archive; creates nothing. Fails when the file is
     // missing, unreadable, not an archive, or lacks the table or its index.
     bool open(const QString &path = defaultFileName());
+    // Opens an existing archive for reading only (SQLite's mode=ro): nothing
+    // is ever written to the file, and save() fails with ReadOnly. The same
+    // checks as open().
+    bool openReadOnly(const QString &path);
     // Drops the connection. A later operation opens the same file again.
     void close();
     bool isOpen() const;
