@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -202,6 +203,53 @@ private slots:
         QTRY_COMPARE(reg.table()->pupilCount(), 2);
         QCOMPARE(window.selectedName(), QStringLiteral("Bianchi Luca"));
         QCOMPARE(namesShown(reg), (utf8({"Bianchi Luca", "Verdi Anna"})));
+    }
+
+    // Reading every row takes the local time's offset once an hour of the
+    // archive and checks it on every row: each row must come back as the
+    // moment it was archived, in winter and in summer time, and in another
+    // time zone the program is started in later.
+    void datesReadBackInEveryTimeZone()
+    {
+        if (!QFile::exists(QStringLiteral("/usr/share/zoneinfo/Europe/Rome")))
+            QSKIP("no time-zone data for Europe/Rome (Debian tzdata)");
+        const QByteArray zone = qgetenv("TZ");
+        const auto restore = qScopeGuard([&] {
+            if (zone.isNull())
+                qunsetenv("TZ");
+            else
+                qputenv("TZ", zone);
+        });
+        const QList<std::pair<QDate, QTime>> moments{
+            {QDate(2025, 1, 15), QTime(8, 0)},          // winter, +1
+            {QDate(2025, 7, 15), QTime(8, 0)},          // summer, +2
+            {QDate(2025, 3, 30), QTime(1, 59, 59)},     // the last second of winter time
+            {QDate(2025, 3, 30), QTime(3, 0, 0)},       // the first of summer time
+            {QDate(2025, 10, 26), QTime(3, 30)},        // winter again
+        };
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("nozioli.mdb"));
+        QVERIFY(ResultsStore::create(path, nullptr));
+        qputenv("TZ", "Europe/Rome");
+        {
+            ResultsStore store;
+            QVERIFY(store.open(path));
+            for (qsizetype i = 0; i < moments.size(); ++i)
+                QVERIFY(store.save(QStringLiteral("Alunno %1").arg(i), {}, QDateTime(moments[i].first, moments[i].second)));
+        }
+        for (const char *tz : {"Europe/Rome", "UTC", "Europe/Rome"}) {
+            qputenv("TZ", tz);
+            ResultsStore store;
+            QVERIFY(store.openReadOnly(path));
+            const std::optional<QList<ResultRecord>> rows = store.records();
+            QVERIFY(rows);
+            QCOMPARE(rows->size(), moments.size());
+            for (qsizetype i = 0; i < moments.size(); ++i) {
+                const QDateTime expected(moments[i].first, moments[i].second);
+                QCOMPARE(rows->at(i).data, expected);
+                QCOMPARE(rows->at(i).data.offsetFromUtc(), expected.offsetFromUtc());
+            }
+        }
     }
 
     // nozioli-archivio rapporto and esporta --foglio: the same reports as the
