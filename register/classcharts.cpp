@@ -1,10 +1,9 @@
 #include "register/classcharts.h"
 
 #include <QBarCategoryAxis>
-#include <QBarSeries>
+#include <QHorizontalBarSeries>
 #include <QBarSet>
 #include <QChart>
-#include <QFont>
 #include <QLocale>
 #include <QValueAxis>
 
@@ -18,6 +17,10 @@ namespace {
 constexpr AnswerKind threeKinds[] = {AnswerKind::Sovranozioli, AnswerKind::Nozioli, AnswerKind::SpazioTempo};
 constexpr AnswerKind allKinds[] = {AnswerKind::Sovranozioli, AnswerKind::Nozioli, AnswerKind::SpazioTempo,
                                    AnswerKind::Overall};
+// The same, bottom to top, so that the charts read from the top like the table.
+constexpr AnswerKind threeKindsUp[] = {AnswerKind::SpazioTempo, AnswerKind::Nozioli, AnswerKind::Sovranozioli};
+constexpr AnswerKind allKindsUp[] = {AnswerKind::Overall, AnswerKind::SpazioTempo, AnswerKind::Nozioli,
+                                     AnswerKind::Sovranozioli};
 
 void clear(QChart *chart)
 {
@@ -50,9 +53,10 @@ double niceStep(double top)
     return 10.0 * power;
 }
 
-// Categories along the bottom, values up the left, with room above the
-// highest bar for its label.
-void addAxes(QChart *chart, QBarSeries *series, const QStringList &categories, double highest, bool percent,
+// Bars lying down: the categories up the left, where their names have room
+// however narrow the chart, bottom to top in the order given; the values
+// along the bottom, with room past the longest bar for its label.
+void addAxes(QChart *chart, QHorizontalBarSeries *series, const QStringList &categories, double highest, bool percent,
              const QString &valueTitle)
 {
     series->setLabelsVisible(true);
@@ -60,27 +64,23 @@ void addAxes(QChart *chart, QBarSeries *series, const QStringList &categories, d
     series->setLabelsFormat(percent ? QStringLiteral("@value%") : QStringLiteral("@value"));
     chart->addSeries(series);
 
-    auto *x = new QBarCategoryAxis;
-    x->append(categories);
-    // Smaller than the chart's text, so that ten categories fit a narrow chart.
-    QFont small = x->labelsFont();
-    small.setPointSizeF(small.pointSizeF() * 0.85);
-    x->setLabelsFont(small);
-    chart->addAxis(x, Qt::AlignBottom);
-    series->attachAxis(x);
+    auto *names = new QBarCategoryAxis;
+    names->append(categories);
+    chart->addAxis(names, Qt::AlignLeft);
+    series->attachAxis(names);
 
-    auto *y = new QValueAxis;
+    auto *values = new QValueAxis;
     const double step = percent ? 20.0 : niceStep(highest);
     const double top = percent ? 100.0 : std::max(step, std::ceil(highest / step) * step);
-    // A little more than the last tick: the label of a full bar fits under the top.
-    y->setRange(0, top * 1.12);
-    y->setTickType(QValueAxis::TicksDynamic);
-    y->setTickAnchor(0);
-    y->setTickInterval(step);
-    y->setLabelFormat(QStringLiteral("%.0f"));
-    y->setTitleText(valueTitle);
-    chart->addAxis(y, Qt::AlignLeft);
-    series->attachAxis(y);
+    // Room past the last tick, for the label of the longest bar, but no tick there.
+    values->setRange(0, top + step * 0.99);
+    values->setTickType(QValueAxis::TicksDynamic);
+    values->setTickAnchor(0);
+    values->setTickInterval(step);
+    values->setLabelFormat(QStringLiteral("%.0f"));
+    values->setTitleText(valueTitle);
+    chart->addAxis(values, Qt::AlignBottom);
+    series->attachAxis(values);
 }
 
 double oneDecimal(double v)
@@ -119,7 +119,7 @@ void showPupil(QChart *chart, const PupilRow *pupil)
     auto *wrong = barSet(QStringLiteral("Sbagliate"), wrongColour);
     QStringList categories;
     double highest = 0;
-    for (const AnswerKind k : threeKinds) {
+    for (const AnswerKind k : threeKindsUp) {
         const double r = ClassTableModel::right(pupil->record, k);
         const double w = ClassTableModel::wrong(pupil->record, k);
         *right << r;
@@ -127,7 +127,7 @@ void showPupil(QChart *chart, const PupilRow *pupil)
         highest = std::max({highest, r, w});
         categories << ClassTableModel::kindName(k);
     }
-    auto *series = new QBarSeries;
+    auto *series = new QHorizontalBarSeries;
     series->append(right);
     series->append(wrong);
     addAxes(chart, series, categories, highest, false, QStringLiteral("risposte"));
@@ -150,11 +150,11 @@ void showBands(QChart *chart, const ClassSummary &summary)
         highest = std::max(highest, summary.bands[size_t(b)]);
         categories << bandName(b);
     }
-    auto *series = new QBarSeries;
+    auto *series = new QHorizontalBarSeries;
     series->append(set);
     addAxes(chart, series, categories, highest, false, QStringLiteral("alunni"));
-    if (auto *x = qobject_cast<QBarCategoryAxis *>(chart->axes(Qt::Horizontal).value(0)))
-        x->setTitleText(QStringLiteral("% di risposte giuste in tutto"));
+    if (auto *bandsAxis = qobject_cast<QBarCategoryAxis *>(chart->axes(Qt::Vertical).value(0)))
+        bandsAxis->setTitleText(QStringLiteral("% di risposte giuste in tutto"));
     chart->legend()->hide();
 }
 
@@ -164,12 +164,12 @@ void showAverages(QChart *chart, const ClassSummary &summary)
     chart->setTitle(QStringLiteral("Media della classe: % di risposte giuste per tipo"));
     auto *set = barSet(QStringLiteral("Media"), rightColour);
     QStringList categories;
-    for (const AnswerKind k : allKinds) {
+    for (const AnswerKind k : allKindsUp) {
         const Share &average = summary.averages[size_t(k)];
         *set << (average ? oneDecimal(*average) : 0.0);
         categories << (average ? ClassTableModel::kindName(k) : ClassTableModel::kindName(k) + QStringLiteral(" (–)"));
     }
-    auto *series = new QBarSeries;
+    auto *series = new QHorizontalBarSeries;
     series->append(set);
     addAxes(chart, series, categories, 100, true, QStringLiteral("%"));
     chart->legend()->hide();

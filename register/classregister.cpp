@@ -4,6 +4,23 @@
 #include <QFile>
 #include <QFileInfo>
 
+ClassRegister::Reading ClassRegister::read(const QString &path)
+{
+    Reading r;
+    r.path = QFileInfo(path).absoluteFilePath();
+    r.stamp = stampOf(r.path);
+    ResultsStore store;
+    std::optional<QList<ResultRecord>> records;
+    if (store.openReadOnly(r.path))
+        records = store.records();
+    if (!records) {
+        r.error = store.lastError();
+        return r;
+    }
+    r.rows = ClassTableModel::prepare(*records);
+    return r;
+}
+
 ClassRegister::ClassRegister(QObject *parent)
     : QObject(parent)
     , m_shown(&m_table)
@@ -22,25 +39,14 @@ ClassRegister::ClassRegister(QObject *parent)
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &ClassRegister::changedOnDisk);
 }
 
-bool ClassRegister::open(const QString &path)
+bool ClassRegister::open(Reading reading)
 {
-    const QString absolute = QFileInfo(path).absoluteFilePath();
-    if (!m_store.openReadOnly(absolute)) {
-        m_error = m_store.lastError();
-        if (!m_path.isEmpty())
-            m_store.openReadOnly(m_path);       // back to the archive on show
+    if (reading.error) {
+        m_error = reading.error;
         return false;
     }
-    const QString before = m_path;
-    m_path = absolute;
-    if (!read()) {
-        m_path = before;
-        if (!before.isEmpty())
-            m_store.openReadOnly(before);
-        return false;
-    }
-    watch();
-    emit loaded();
+    m_path = reading.path;
+    show(reading);
     return true;
 }
 
@@ -48,34 +54,32 @@ bool ClassRegister::reload()
 {
     if (m_path.isEmpty())
         return false;
-    watch();
-    if (!read()) {
+    Reading reading = read(m_path);
+    if (reading.error) {
+        m_error = reading.error;
+        // Whatever came in the archive's place, keep an eye on it.
+        watch();
         emit failed(m_error.message);
         return false;
     }
-    emit loaded();
+    show(reading);
     return true;
 }
 
-bool ClassRegister::read()
+void ClassRegister::show(Reading &reading)
 {
-    const Stamp stamp = stampOf(m_path);
-    const std::optional<QList<ResultRecord>> rows = m_store.records();
-    if (!rows) {
-        m_error = m_store.lastError();
-        return false;
-    }
     m_error = {};
-    m_stamp = stamp;
-    m_table.setRecords(*rows);
-    return true;
+    m_stamp = reading.stamp;
+    m_table.setRows(std::move(reading.rows));
+    watch();
+    emit loaded();
 }
 
 void ClassRegister::watch()
 {
-    const QStringList watched = m_watcher.files() + m_watcher.directories();
     const QString folder = QFileInfo(m_path).absolutePath();
     const QStringList wanted{m_path, folder};
+    const QStringList watched = m_watcher.files() + m_watcher.directories();
     for (const QString &w : watched) {
         if (!wanted.contains(w))
             m_watcher.removePath(w);
@@ -90,7 +94,8 @@ void ClassRegister::changedOnDisk()
 {
     // A file put in place of the archive needs a new watch.
     watch();
-    // One archiving shows up as several changes: read once they are over.
+    // One archiving shows up as several changes: read once they are over,
+    // and only when the archive's content changed.
     m_settle.start();
 }
 

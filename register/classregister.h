@@ -9,9 +9,11 @@
 #include <QString>
 #include <QTimer>
 
-// The archive the register shows: opened read-only, read whole into the class
-// table, and read again when it changes on disk (another program archiving),
-// when the teacher asks (reload) or when another archive is opened.
+#include <vector>
+
+// The archive the register shows: read whole into the class table, read-only,
+// and read again when it changes on disk (another program archiving), when the
+// teacher asks (reload) or when another archive is opened.
 class ClassRegister : public QObject
 {
     Q_OBJECT
@@ -20,12 +22,37 @@ public:
     // How long the register waits for an archiving to settle before reading.
     static constexpr int SettleMs = 150;
 
+    // What identifies an archive's content on disk without reading it.
+    struct Stamp
+    {
+        bool exists = false;
+        qint64 size = 0;
+        qint64 modified = 0;
+        QByteArray header;          // SQLite's change counter and the version it is valid for
+        bool operator==(const Stamp &) const = default;
+    };
+    static Stamp stampOf(const QString &path);
+
+    // One reading of an archive, ready for the table.
+    struct Reading
+    {
+        QString path;               // absolute
+        Stamp stamp;                // taken before the reading
+        std::vector<PupilRow> rows;
+        StoreError error;           // set when the reading failed
+    };
+    // Opens the archive read-only through the store, reads every row and
+    // prepares the table's rows. Touches nothing else: safe on any thread, so
+    // that the program can read while it builds its window.
+    static Reading read(const QString &path);
+
     explicit ClassRegister(QObject *parent = nullptr);
 
-    // Opens the archive at path read-only and reads it. On failure the table
-    // is left as it was, lastError() says why, and nothing is watched.
-    bool open(const QString &path);
-    // Reads the open archive again; false (and lastError) on failure.
+    // Shows the archive at path. On failure the table is left as it was,
+    // lastError() says why and the archive on show stays the same.
+    bool open(const QString &path) { return open(read(path)); }
+    bool open(Reading reading);
+    // Reads the archive on show again; false (and lastError) on failure.
     bool reload();
 
     bool isOpen() const { return !m_path.isEmpty(); }
@@ -43,22 +70,10 @@ signals:
     void failed(const QString &message);
 
 private:
-    // What identifies the archive's content on disk without reading it.
-    struct Stamp
-    {
-        bool exists = false;
-        qint64 size = 0;
-        qint64 modified = 0;
-        QByteArray header;          // SQLite's change counter and its version-valid-for copy
-        bool operator==(const Stamp &) const = default;
-    };
-    static Stamp stampOf(const QString &path);
-
-    bool read();
+    void show(Reading &reading);
     void watch();
     void changedOnDisk();
 
-    ResultsStore m_store;
     ClassTableModel m_table;
     ClassFilterModel m_shown;
     QFileSystemWatcher m_watcher;

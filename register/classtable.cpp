@@ -5,6 +5,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <future>
 #include <cmath>
 #include <limits>
 #include <numeric>
@@ -202,10 +203,22 @@ QString ClassTableModel::dateText(const QDateTime &when)
 
 QString ClassTableModel::searchKey(const QString &text)
 {
+    // Most names are plain ASCII with single spaces: lower-cased by hand,
+    // without Qt's Unicode case tables.
+    bool plain = !text.startsWith(u' ') && !text.endsWith(u' ');
+    for (qsizetype i = 0; plain && i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        plain = c >= 0x20 && c < 0x7f && !(c == u' ' && i > 0 && text[i - 1] == u' ');
+    }
+    if (plain) {
+        QString lower = text;
+        for (QChar &c : lower) {
+            if (c >= u'A' && c <= u'Z')
+                c = QChar(c.unicode() + (u'a' - u'A'));
+        }
+        return lower;
+    }
     const QString simple = text.simplified();
-    const bool ascii = std::all_of(simple.cbegin(), simple.cend(), [](QChar c) { return c.unicode() < 0x80; });
-    if (ascii)
-        return simple.toLower();
     // Compatibility decomposition splits letters from their accents (and "ﬁ"
     // into "fi"); the accents are then left out.
     const QString decomposed = simple.normalized(QString::NormalizationForm_KD);
@@ -281,62 +294,78 @@ PupilRow ClassTableModel::makeRow(const ResultRecord &record)
     return p;
 }
 
-void ClassTableModel::rankNames()
+std::vector<PupilRow> ClassTableModel::prepare(const QList<ResultRecord> &records)
 {
-    QCollator collator(QLocale(QLocale::Italian, QLocale::Italy));
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    // "Rossi 2" before "Rossi 10".
-    collator.setNumericMode(true);
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(m_rows.size());
-    for (const PupilRow &p : m_rows)
-        keys.push_back(collator.sortKey(p.record.nome));
-    std::vector<int> order(m_rows.size());
+    const size_t count = size_t(records.size());
+    std::vector<PupilRow> rows(count);
+    std::vector<std::optional<QCollatorSortKey>> keys(count);
+    // Each row on its own, in two halves, the second on another thread: the
+    // collation keys are the costly part of reading a large archive.
+    const auto work = [&](size_t from, size_t to) {
+        QCollator collator(QLocale(QLocale::Italian, QLocale::Italy));
+        collator.setCaseSensitivity(Qt::CaseInsensitive);
+        // "Rossi 2" before "Rossi 10".
+        collator.setNumericMode(true);
+        for (size_t i = from; i < to; ++i) {
+            rows[i] = makeRow(records[qsizetype(i)]);
+            keys[i].emplace(collator.sortKey(records[qsizetype(i)].nome));
+        }
+    };
+    const size_t half = count > 2000 ? count / 2 : count;
+    std::future<void> second;
+    if (half < count)
+        second = std::async(std::launch::async, work, half, count);
+    work(0, half);
+    if (second.valid())
+        second.get();
+
+    std::vector<int> order(count);
     std::iota(order.begin(), order.end(), 0);
     // Names that collate alike keep the order they were added in.
-    std::sort(order.begin(), order.end(), [&](int a, int b) {
-        const int c = keys[size_t(a)].compare(keys[size_t(b)]);
+    const auto before = [&](int a, int b) {
+        const int c = keys[size_t(a)]->compare(*keys[size_t(b)]);
         return c != 0 ? c < 0 : a < b;
-    });
+    };
+    // The two halves sorted side by side, then merged.
+    const auto middle = order.begin() + std::ptrdiff_t(half);
+    if (half < count)
+        second = std::async(std::launch::async, [&] { std::sort(middle, order.end(), before); });
+    std::sort(order.begin(), middle, before);
+    if (second.valid()) {
+        second.get();
+        std::inplace_merge(order.begin(), middle, order.end(), before);
+    }
     for (size_t position = 0; position < order.size(); ++position)
-        m_rows[size_t(order[position])].nameRank = int(position);
+        rows[size_t(order[position])].nameRank = int(position);
+    return rows;
 }
 
-void ClassTableModel::setRecords(const QList<ResultRecord> &records)
+void ClassTableModel::setRows(std::vector<PupilRow> rows)
 {
     const size_t before = m_rows.size();
-    bool sameStart = before > 0 && size_t(records.size()) >= before;
+    bool sameStart = before > 0 && rows.size() >= before;
     for (size_t i = 0; sameStart && i < before; ++i)
-        sameStart = records[qsizetype(i)].nome == m_rows[i].record.nome;
+        sameStart = rows[i].record.nome == m_rows[i].record.nome;
     if (!sameStart) {
         beginResetModel();
-        m_rows.clear();
-        m_rows.reserve(size_t(records.size()));
-        for (const ResultRecord &r : records)
-            m_rows.push_back(makeRow(r));
-        rankNames();
+        m_rows = std::move(rows);
         endResetModel();
         return;
     }
 
     std::vector<int> changed;
     for (size_t i = 0; i < before; ++i) {
-        const ResultRecord &r = records[qsizetype(i)];
-        if (!sameRecord(r, m_rows[i].record)) {
-            const int rank = m_rows[i].nameRank;       // same name, same place
-            m_rows[i] = makeRow(r);
-            m_rows[i].nameRank = rank;
+        if (!sameRecord(rows[i].record, m_rows[i].record))
             changed.push_back(int(i));
-        }
     }
-    if (size_t(records.size()) > before) {
-        beginInsertRows({}, int(before), int(records.size()) - 1);
-        for (qsizetype i = qsizetype(before); i < records.size(); ++i)
-            m_rows.push_back(makeRow(records[i]));
-        // The names already there keep their order among themselves.
-        rankNames();
+    // The names already there keep their order among themselves, so the new
+    // ranks leave any sorted view of them as it was.
+    const bool grows = rows.size() > before;
+    if (grows)
+        beginInsertRows({}, int(before), int(rows.size()) - 1);
+    m_rows = std::move(rows);
+    if (grows)
         endInsertRows();
-    }
     for (const int row : changed)
         emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
 }

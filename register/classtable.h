@@ -59,11 +59,16 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
+    // Works out the rows of the archive's records: shares, search keys and
+    // the alphabetical order. Plain data, safe on any thread.
+    static std::vector<PupilRow> prepare(const QList<ResultRecord> &records);
+
     // Replaces the rows with the archive's. When the archive only gained rows
     // at its end or changed values in place (every archiving does one or the
     // other), the rows that changed are announced as such, so that views keep
     // their selection and sort; anything else resets the model.
-    void setRecords(const QList<ResultRecord> &records);
+    void setRows(std::vector<PupilRow> rows);
+    void setRecords(const QList<ResultRecord> &records) { setRows(prepare(records)); }
 
     const PupilRow &pupil(int row) const { return m_rows[size_t(row)]; }
     int pupilCount() const { return int(m_rows.size()); }
@@ -97,7 +102,6 @@ public:
 
 private:
     static PupilRow makeRow(const ResultRecord &record);
-    void rankNames();
 
     std::vector<PupilRow> m_rows;
 };

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -19,6 +20,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QSaveFile>
+#include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
@@ -26,6 +28,8 @@
 #include <QTime>
 #include <QToolBar>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -116,10 +120,10 @@ void RegistroWindow::buildActions()
 
 void RegistroWindow::buildWidgets()
 {
-    auto *left = new QWidget;
-    left->setObjectName(QStringLiteral("classe"));
-    auto *leftLayout = new QVBoxLayout(left);
-    leftLayout->setContentsMargins(6, 6, 3, 6);
+    auto *tablePart = new QWidget;
+    tablePart->setObjectName(QStringLiteral("classe"));
+    auto *tableLayout = new QVBoxLayout(tablePart);
+    tableLayout->setContentsMargins(6, 6, 6, 3);
 
     m_notice = new QLabel;
     m_notice->setObjectName(QStringLiteral("avviso"));
@@ -128,7 +132,7 @@ void RegistroWindow::buildWidgets()
     m_notice->setMargin(6);
     m_notice->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     m_notice->hide();
-    leftLayout->addWidget(m_notice);
+    tableLayout->addWidget(m_notice);
 
     auto *searchRow = new QHBoxLayout;
     auto *searchLabel = new QLabel(QStringLiteral("&Cerca:"));
@@ -145,7 +149,7 @@ void RegistroWindow::buildWidgets()
     searchRow->addWidget(searchLabel);
     searchRow->addWidget(m_search, 1);
     searchRow->addWidget(m_count);
-    leftLayout->addLayout(searchRow);
+    tableLayout->addLayout(searchRow);
 
     ClassFilterModel *shown = m_register.shown();
     connect(m_search, &QLineEdit::textChanged, this, [this, shown](const QString &text) {
@@ -200,12 +204,12 @@ void RegistroWindow::buildWidgets()
     m_table->setSortingEnabled(true);
     connect(m_table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &RegistroWindow::updatePupilChart);
-    leftLayout->addWidget(m_table, 1);
+    tableLayout->addWidget(m_table, 1);
 
-    auto *right = new QWidget;
-    right->setObjectName(QStringLiteral("grafici"));
-    auto *rightLayout = new QVBoxLayout(right);
-    rightLayout->setContentsMargins(3, 6, 6, 6);
+    auto *chartsPart = new QWidget;
+    chartsPart->setObjectName(QStringLiteral("grafici"));
+    auto *chartsLayout = new QHBoxLayout(chartsPart);
+    chartsLayout->setContentsMargins(6, 3, 6, 6);
     const auto chartView = [&](const char *name, const QString &accessibleName, QChart **chart) {
         *chart = classcharts::newChart();
         auto *view = new QChartView(*chart);
@@ -213,8 +217,8 @@ void RegistroWindow::buildWidgets()
         view->setAccessibleName(accessibleName);
         view->setRenderHint(QPainter::Antialiasing);
         view->setFocusPolicy(Qt::NoFocus);
-        view->setMinimumSize(340, 200);
-        rightLayout->addWidget(view, 1);
+        view->setMinimumSize(300, 220);
+        chartsLayout->addWidget(view, 1);
         return view;
     };
     m_pupilView = chartView("graficoAlunno", QStringLiteral("Grafico delle risposte dell'alunno scelto"), &m_pupilChart);
@@ -222,12 +226,14 @@ void RegistroWindow::buildWidgets()
                             &m_bandsChart);
     m_averagesView = chartView("graficoMedie", QStringLiteral("Grafico delle medie della classe"), &m_averagesChart);
 
-    auto *splitter = new QSplitter(Qt::Horizontal);
+    // The table above, the charts side by side below.
+    auto *splitter = new QSplitter(Qt::Vertical);
     splitter->setObjectName(QStringLiteral("divisore"));
-    splitter->addWidget(left);
-    splitter->addWidget(right);
+    splitter->addWidget(tablePart);
+    splitter->addWidget(chartsPart);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
+    splitter->setChildrenCollapsible(false);
     setCentralWidget(splitter);
 
     m_archiveLabel = new QLabel;
@@ -238,7 +244,10 @@ void RegistroWindow::buildWidgets()
 
     setTabOrder(m_search, m_table);
     m_table->setFocus();
-    resize(1200, 800);
+    // Most of the screen: the table has twelve columns and the charts want room.
+    const QSize screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableSize()
+                                                          : QSize(1280, 1024);
+    resize(std::min(1600, screen.width() * 9 / 10), std::min(1100, screen.height() * 9 / 10));
 }
 
 void RegistroWindow::focusSearch()
@@ -254,7 +263,13 @@ void RegistroWindow::closeWindow()
 
 bool RegistroWindow::openArchive(const QString &path)
 {
-    if (m_register.open(path))
+    return openArchive(ClassRegister::read(path));
+}
+
+bool RegistroWindow::openArchive(ClassRegister::Reading reading)
+{
+    const QString path = reading.path;
+    if (m_register.open(std::move(reading)))
         return true;
     const StoreError &e = m_register.lastError();
     if (e.kind == StoreError::Missing) {

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "register/classregister.h"
+
 #include <QMainWindow>
 #include <QString>
 
-class ClassRegister;
 class QAction;
 class QChart;
 class QChartView;
@@ -25,6 +26,8 @@ public:
     // Opens the archive; on failure says why above the table and keeps what
     // was shown.
     bool openArchive(const QString &path);
+    // The same with an archive read beforehand (ClassRegister::read).
+    bool openArchive(ClassRegister::Reading reading);
     // The two reports of the pupils shown, in the order shown.
     bool exportSpreadsheet(const QString &path);
     bool exportPdf(const QString &path);

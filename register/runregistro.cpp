@@ -6,13 +6,21 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QStyleFactory>
 #include <QTextStream>
 
-#include <cstdio>
+#include <future>
 
 int runRegistro(int argc, char **argv, const RegistroHooks &hooks)
 {
+#ifdef Q_OS_LINUX
+    // Every date read from the archive is a local time, and glibc, when no TZ
+    // is set, looks at /etc/localtime again for each one: a file-system call
+    // a row. Naming that same file reads it once.
+    if (qEnvironmentVariableIsEmpty("TZ") && QFileInfo::exists(QStringLiteral("/etc/localtime")))
+        qputenv("TZ", ":/etc/localtime");
+#endif
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("nozioli-registro"));
     QApplication::setApplicationVersion(QStringLiteral(NOZIOLI_VERSION));
@@ -37,9 +45,12 @@ int runRegistro(int argc, char **argv, const RegistroHooks &hooks)
         return 2;
     }
 
+    // The archive is read on a thread of its own while the window is built.
+    std::future<ClassRegister::Reading> reading =
+        std::async(std::launch::async, &ClassRegister::read, args.isEmpty() ? programArchivePath() : args.first());
     ClassRegister classRegister;
     RegistroWindow window(classRegister);
-    window.openArchive(args.isEmpty() ? programArchivePath() : args.first());
+    window.openArchive(reading.get());
     if (hooks.beforeShow)
         hooks.beforeShow(window);
     window.show();
