@@ -1,6 +1,7 @@
-// nozioli-bench: start-up, play, archiving and look-up of the program against
-// a bare Qt Widgets program, measured in one run, alternating, and printed as
-// Markdown tables with the median and the spread of every figure.
+// nozioli-bench: start-up, play, archiving and look-up of the program, and the
+// start-up of the class register, against a bare Qt Widgets program, measured
+// in one run, alternating, and printed as Markdown tables with the median and
+// the spread of every figure.
 //
 //   nozioli-bench [--runs N] [--work DIR] [--quick] [--keep]
 //
@@ -242,6 +243,7 @@ int main(int argc, char *argv[])
     const QString mock = bin + QStringLiteral("/nozioli-bench-mock");
     const QString program = bin + QStringLiteral("/nozioli-bench-program");
     const QString player = bin + QStringLiteral("/nozioli-bench-play");
+    const QString registro = bin + QStringLiteral("/nozioli-bench-registro");
 
     // Archives on the disk the benchmark runs from (a tmpfs would make every
     // fsync free): by default a new folder in the current one.
@@ -281,6 +283,7 @@ int main(int argc, char *argv[])
         run(program, {QStringLiteral("formnome")}, folders.value(rows));
     }
     run(program, {QStringLiteral("fnozioli")}, folders.value(1000));
+    run(registro, {}, folders.value(32767));
 
     // Key: the rows in the archive; -1 for the main window after a confirmed name.
     QHash<int, QList<double>> bareMs, realMs, mockMs, bareMiB, realMiB, mockMiB;
@@ -310,10 +313,21 @@ int main(int argc, char *argv[])
         for (int i = 0; i < 3; ++i)
             measure((round + i) % 3);
     };
+    // The class register on the largest archive, paired with a bare run the same way.
+    QList<double> registroMs, registroBareMs, registroMiB, registroBareMiB;
+    const auto registroPair = [&](int round) {
+        for (int i = 0; i < 2; ++i) {
+            const bool bareTurn = (round + i) % 2 == 0;
+            const Child c = run(bareTurn ? bare : registro, {}, folders.value(32767));
+            (bareTurn ? registroBareMs : registroMs) << startUp(c);
+            (bareTurn ? registroBareMiB : registroMiB) << double(c.maxRssKiB) / 1024.0;
+        }
+    };
     for (int round = 0; round < runs; ++round) {
         for (int rows : sizes)
             group(rows, round, {QStringLiteral("formnome")}, folders.value(rows), true);
         group(-1, round, {QStringLiteral("fnozioli")}, folders.value(1000), false);
+        registroPair(round);
     }
 
     const int rounds = quick ? 1 : 3;
@@ -326,11 +340,11 @@ int main(int argc, char *argv[])
     const QString loadAfter = loadAverage();
 
     // The report.
-    QList<double> allBare;
+    QList<double> allBare = registroBareMs;
     for (int key : {0, 1000, 32767, -1})
         allBare += bareMs.value(key);
     const Stats bareStart = stats(allBare);
-    QList<double> allBareMiB;
+    QList<double> allBareMiB = registroBareMiB;
     for (int key : {0, 1000, 32767, -1})
         allBareMiB += bareMiB.value(key);
     const Stats bareMem = stats(allBareMiB);
@@ -373,6 +387,11 @@ int main(int argc, char *argv[])
     line(QStringLiteral("| name confirmed → fnozioli painted (1,000 names; × bare start-up) | %1 | %2 | %3 | %4 | %5 |")
              .arg(mq(confirm, 1), range(confirm, 1), mq(confirmRatio, 2), f(stats(realMiB.value(-1)).median, 1),
                   mq(stats(paired(realMiB.value(-1), bareMiB.value(-1), false)), 1)));
+    const Stats registroStart = stats(registroMs);
+    const Stats registroRatio = stats(paired(registroMs, registroBareMs, true));
+    line(QStringLiteral("| class register painted, its table filled, 32,767 pupils | %1 | %2 | %3 | %4 | %5 |")
+             .arg(mq(registroStart, 1), range(registroStart, 1), mq(registroRatio, 2),
+                  f(stats(registroMiB).median, 1), mq(stats(paired(registroMiB, registroBareMiB, false)), 1)));
     line(QString());
 
     line(QStringLiteral("### In-process (µs), 32,767 names in the archive; every action includes the repaint it causes"));
@@ -444,6 +463,8 @@ int main(int argc, char *argv[])
              .arg(f(memExtra[32767].median, 1), holds(memExtra[32767].median <= 20.0)));
     line(QStringLiteral("| FormNOME → fnozioli painted: ≤ 1 × the bare start-up | %1 × | %2 |")
              .arg(f(confirmRatio.median, 2), holds(confirmRatio.median <= 1.0)));
+    line(QStringLiteral("| class register start-up, 32,767 pupils: ≤ 2.5 × bare | %1 × | %2 |")
+             .arg(f(registroRatio.median, 2), holds(registroRatio.median <= 2.5)));
     line(QStringLiteral("| judging a click with its repaint: < 1 ms | %1 µs (95th percentile %2 µs), slowest kind | %3 |")
              .arg(f(worstClickMedian, 0), f(worstClickP95, 0), holds(worstClickMedian < 1000.0)));
     line(QStringLiteral("| archiving: ≤ 1.3 × bare upsert | %1 × | %2 |")
