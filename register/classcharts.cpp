@@ -138,10 +138,9 @@ void showPupil(QChart *chart, const PupilRow *pupil)
 void showBands(QChart *chart, const ClassSummary &summary)
 {
     clear(chart);
-    QString title = QStringLiteral("Alunni per quota di risposte giuste (%1 su %2)")
+    chart->setTitle(QStringLiteral("Alunni per quota di risposte giuste<br><small>%1 su %2 hanno risposto</small>")
                         .arg(summary.pupils - summary.withoutAnswers)
-                        .arg(summary.pupils);
-    chart->setTitle(title);
+                        .arg(summary.pupils));
     auto *set = barSet(QStringLiteral("Alunni"), rightColour);
     QStringList categories;
     int highest = 0;
@@ -158,10 +157,11 @@ void showBands(QChart *chart, const ClassSummary &summary)
     chart->legend()->hide();
 }
 
-void showAverages(QChart *chart, const ClassSummary &summary)
+void showAverages(QChart *chart, const ClassSummary &summary, bool wholeClass)
 {
     clear(chart);
-    chart->setTitle(QStringLiteral("Media della classe: % di risposte giuste per tipo"));
+    chart->setTitle(wholeClass ? QStringLiteral("Media della classe: % di risposte giuste per tipo")
+                               : QStringLiteral("Media degli alunni mostrati: % di risposte giuste per tipo"));
     auto *set = barSet(QStringLiteral("Media"), rightColour);
     QStringList categories;
     for (const AnswerKind k : allKindsUp) {

@@ -24,8 +24,9 @@ QChart *newChart();
 void showPupil(QChart *chart, const PupilRow *pupil);
 // The pupils by overall share of right answers, by tens of percent.
 void showBands(QChart *chart, const ClassSummary &summary);
-// The mean share of right answers of each kind.
-void showAverages(QChart *chart, const ClassSummary &summary);
+// The mean share of right answers of each kind, of the class or of the
+// pupils a search shows.
+void showAverages(QChart *chart, const ClassSummary &summary, bool wholeClass);
 
 // What each chart shows, in words, for screen readers.
 QString describePupil(const PupilRow *pupil);

@@ -130,7 +130,7 @@ bool writeClassPdf(const QString &path, const ClassTableModel &table, const QLis
         const double chartWidth = (widthMm - 7) / 2;
         drawChart(painter, bands, QRectF(0, 14 * mm, chartWidth * mm, chartMm * mm));
         QChart *averages = classcharts::newChart();
-        classcharts::showAverages(averages, summary);
+        classcharts::showAverages(averages, summary, heading.search.isEmpty());
         drawChart(painter, averages, QRectF((widthMm - chartWidth) * mm, 14 * mm, chartWidth * mm, chartMm * mm));
 
         int next = 0;

@@ -341,7 +341,7 @@ void RegistroWindow::updateClassCharts()
 {
     const ClassSummary summary = summarize(*m_register.table(), m_register.shown()->shownRows());
     classcharts::showBands(m_bandsChart, summary);
-    classcharts::showAverages(m_averagesChart, summary);
+    classcharts::showAverages(m_averagesChart, summary, summary.pupils == m_register.table()->pupilCount());
     m_bandsView->setAccessibleDescription(classcharts::describeBands(summary));
     m_averagesView->setAccessibleDescription(classcharts::describeAverages(summary));
 }
