@@ -9,7 +9,9 @@ class ClassTableModel;
 // The class table as the teacher sees it: sorted on any column (names in
 // Italian alphabetical order) and narrowed to the names that hold the search,
 // ignoring case and accents. Sorts and searches on keys the model worked out
-// when it read the archive, so that it stays quick with tens of thousands of rows.
+// when it read the archive, so that it stays quick with tens of thousands of
+// rows. Until sort() is called it shows the table's own order, which is
+// already alphabetical: the register starts without sorting at all.
 class ClassFilterModel : public QSortFilterProxyModel
 {
     Q_OBJECT

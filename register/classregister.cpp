@@ -25,7 +25,6 @@ ClassRegister::ClassRegister(QObject *parent)
     : QObject(parent)
     , m_shown(&m_table)
 {
-    m_shown.sort(ClassTableModel::Name, Qt::AscendingOrder);
     m_settle.setSingleShot(true);
     m_settle.setInterval(SettleMs);
     connect(&m_settle, &QTimer::timeout, this, [this] {

@@ -335,18 +335,27 @@ std::vector<PupilRow> ClassTableModel::prepare(const QList<ResultRecord> &record
         second.get();
         std::inplace_merge(order.begin(), middle, order.end(), before);
     }
-    for (size_t position = 0; position < order.size(); ++position)
-        rows[size_t(order[position])].nameRank = int(position);
-    return rows;
+    std::vector<PupilRow> sorted;
+    sorted.reserve(count);
+    for (size_t position = 0; position < count; ++position) {
+        sorted.push_back(std::move(rows[size_t(order[position])]));
+        sorted.back().nameRank = int(position);
+    }
+    return sorted;
 }
 
 void ClassTableModel::setRows(std::vector<PupilRow> rows)
 {
+    // Both are in alphabetical order: every row on show must find its name
+    // again, in the same order, among the new rows.
     const size_t before = m_rows.size();
-    bool sameStart = before > 0 && rows.size() >= before;
-    for (size_t i = 0; sameStart && i < before; ++i)
-        sameStart = rows[i].record.nome == m_rows[i].record.nome;
-    if (!sameStart) {
+    std::vector<size_t> found(before);
+    size_t matched = 0;
+    for (size_t i = 0; i < rows.size() && matched < before; ++i) {
+        if (rows[i].record.nome == m_rows[matched].record.nome)
+            found[matched++] = i;
+    }
+    if (before == 0 || matched < before) {
         beginResetModel();
         m_rows = std::move(rows);
         endResetModel();
@@ -354,18 +363,23 @@ void ClassTableModel::setRows(std::vector<PupilRow> rows)
     }
 
     std::vector<int> changed;
-    for (size_t i = 0; i < before; ++i) {
-        if (!sameRecord(rows[i].record, m_rows[i].record))
-            changed.push_back(int(i));
+    for (size_t k = 0; k < before; ++k) {
+        if (!sameRecord(rows[found[k]].record, m_rows[k].record))
+            changed.push_back(int(found[k]));
     }
-    // The names already there keep their order among themselves, so the new
-    // ranks leave any sorted view of them as it was.
-    const bool grows = rows.size() > before;
-    if (grows)
-        beginInsertRows({}, int(before), int(rows.size()) - 1);
+    // The new names, run by run, where they fall.
+    size_t next = 0;
+    for (size_t k = 0; k <= before; ++k) {
+        const size_t end = k < before ? found[k] : rows.size();
+        if (end > next) {
+            beginInsertRows({}, int(next), int(end) - 1);
+            m_rows.insert(m_rows.begin() + std::ptrdiff_t(next), rows.begin() + std::ptrdiff_t(next),
+                          rows.begin() + std::ptrdiff_t(end));
+            endInsertRows();
+        }
+        next = end + 1;
+    }
     m_rows = std::move(rows);
-    if (grows)
-        endInsertRows();
     for (const int row : changed)
         emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
 }

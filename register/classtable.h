@@ -25,12 +25,13 @@ struct PupilRow
     ResultRecord record;
     std::array<Share, answerKindCount> shares;
     QString searchKey;          // folded for searching: no case, no accents
-    int nameRank = 0;           // position in Italian alphabetical order
+    int nameRank = 0;           // position in Italian alphabetical order, which is the row's
     qint64 dateKey = 0;         // ms since the epoch, the lowest for no date
 };
 
-// The class table: one row per pupil of the archive, in the order the rows
-// were added; sorting and filtering are left to a ClassFilterModel above it.
+// The class table: one row per pupil of the archive, in Italian alphabetical
+// order of the names; other orders and the search are left to a
+// ClassFilterModel above it.
 class ClassTableModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -59,14 +60,14 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    // Works out the rows of the archive's records: shares, search keys and
-    // the alphabetical order. Plain data, safe on any thread.
+    // Works out the rows of the archive's records: shares, search keys, and
+    // puts them in alphabetical order. Plain data, safe on any thread.
     static std::vector<PupilRow> prepare(const QList<ResultRecord> &records);
 
-    // Replaces the rows with the archive's. When the archive only gained rows
-    // at its end or changed values in place (every archiving does one or the
-    // other), the rows that changed are announced as such, so that views keep
-    // their selection and sort; anything else resets the model.
+    // Replaces the rows with the archive's. When every name on show is still
+    // there (an archiving adds a pupil or changes one), the new rows are
+    // announced as inserted where they fall and the changed ones as changed,
+    // so that views keep their selection and sort; anything else resets the model.
     void setRows(std::vector<PupilRow> rows);
     void setRecords(const QList<ResultRecord> &records) { setRows(prepare(records)); }
 

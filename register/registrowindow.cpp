@@ -200,8 +200,14 @@ void RegistroWindow::buildWidgets()
             width = metrics.horizontalAdvance(QStringLiteral("00/00/0000 00:00"));
         m_table->setColumnWidth(c, width + 24);
     }
+    // Sorted by name from the start, as the table's own order is: the first
+    // sort is left to the first click on a heading.
     columns->setSortIndicator(ClassTableModel::Name, Qt::AscendingOrder);
-    m_table->setSortingEnabled(true);
+    columns->setSortIndicatorShown(true);
+    columns->setSectionsClickable(true);
+    connect(columns, &QHeaderView::sortIndicatorChanged, shown, [shown](int column, Qt::SortOrder order) {
+        shown->sort(column, order);
+    });
     connect(m_table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &RegistroWindow::updatePupilChart);
     tableLayout->addWidget(m_table, 1);
