@@ -180,7 +180,13 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTableView *table = tableOf(window);
-        table->sortByColumn(ClassTableModel::OverallShare, Qt::DescendingOrder);
+        // The teacher sorts by the overall share, highest first, with clicks on its heading.
+        QHeaderView *header = table->horizontalHeader();
+        const QPoint heading(header->sectionViewportPosition(ClassTableModel::OverallShare) + 10, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, heading);
+        if (header->sortIndicatorOrder() != Qt::DescendingOrder)
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, heading);
+        QCOMPARE(reg.shown()->sortColumn(), int(ClassTableModel::OverallShare));
         window.selectName(QStringLiteral("Bianchi Luca"));
 
         QVERIFY(archiveElsewhere(path, QStringLiteral("Bianchi Luca"), 7));
