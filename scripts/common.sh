@@ -17,8 +17,10 @@ install_missing() {
 build_packages=(
     cmake g++ make
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-qpa-plugins libgl-dev qt6-translations-l10n
+    qt6-charts-dev libqt6opengl6-dev
     libsqlite3-dev libfontconfig-dev pkg-config
     fonts-liberation fonts-dejavu-core
+    poppler-utils tzdata
 )
 
 # Packages needed to build and check the installation and the Debian package.

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Takes screenshots of the program on a virtual X display at two screen sizes.
+# Takes screenshots of the program and of the class register on a virtual X
+# display at two screen sizes.
 #
 #   scripts/screenshots.sh [build-dir]
 #
-# Installs Xvfb, xauth, ImageMagick and xdotool when missing. The program runs
-# in a temporary working folder holding a copy of resources/aiuto.rtf and an
-# archive that the program itself has filled with a few pupils' results; the
-# pictures are written to docs/screenshots/, named after the window, the
-# screen size and the moment they show.
+# Installs Xvfb, xauth, ImageMagick, xdotool and Python when missing. The
+# program runs in a temporary working folder holding a copy of
+# resources/aiuto.rtf and an archive that the program itself has filled with a
+# few pupils' results; the register runs on an archive of a whole class made
+# up for it. The pictures are written to docs/screenshots/, named after the
+# window, the screen size and the moment they show.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -15,12 +17,13 @@ build=$(cd "${1:-$root/build}" && pwd)
 out="$root/docs/screenshots"
 program="$build/app/nozioli"
 archivio="$build/tools/archivio/nozioli-archivio"
+registro="$build/register/nozioli-registro"
 sizes=(1280x1024 1920x1080)
 pupils=("Rossi Giulia" "Bianchi Luca" "Esposito Anna")
 
 . "$root/scripts/common.sh"
-install_missing xvfb xauth imagemagick xdotool
-cmake --build "$build" --target nozioli nozioli-archivio >/dev/null
+install_missing xvfb xauth imagemagick xdotool python3
+cmake --build "$build" --target nozioli nozioli-archivio nozioli-registro >/dev/null
 mkdir -p "$out"
 
 xvfb_pid=
@@ -186,6 +189,65 @@ fill_template() {
     rm -f "$template/output.txt"
 }
 
+# A class of 25 pupils for the register: an empty archive made by the archive
+# tool, its rows written with Python's sqlite3 module in the store's layout
+# ("chiave" is the name folded as the store folds it: full case folding
+# between the decomposed and the composed form). One pupil has no answers yet.
+fill_class() {
+    "$archivio" crea "$1" >/dev/null 2>&1
+    python3 - "$1/nozioli.mdb" <<'PY'
+import random, sqlite3, sys, unicodedata
+names = ["Rossi Giulia", "Bianchi Luca", "Esposito Anna", "Romano Niccolò", "Colombo Sofia",
+         "Ricci Matteo", "Marino Aurora", "Greco Lorenzo", "Bruno Ginevra", "Gallo Tommaso",
+         "Conti Beatrice", "De Luca Andrea", "Mancini Noemi", "Costa Gabriele", "Giordano Chiara",
+         "Rizzo Riccardo", "Lombardi Alice", "Moretti Edoardo", "Barbieri Emma", "Fontana Francesco",
+         "Santoro Giorgia", "Mariani Alessandro", "Rinaldi Viola", "Caruso Mattia", "Ferrara Greta"]
+def fold(name):
+    return unicodedata.normalize("NFC", unicodedata.normalize("NFD", name).casefold())
+rng = random.Random(15)
+db = sqlite3.connect(sys.argv[1])
+for i, name in enumerate(names):
+    skill = rng.uniform(0.35, 0.95)
+    def split(total):
+        right = round(total * min(1.0, max(0.0, rng.gauss(skill, 0.08))))
+        return right, total - right
+    answers = [0, 0, 0] if name == "Ferrara Greta" else [rng.randint(8, 30), rng.randint(10, 45), rng.randint(8, 36)]
+    totals = [n for a in answers for n in split(a)]
+    when = "2025-03-%02d %02d:%02d:00" % (3 + i % 20, 8 + i % 5, (i * 7) % 60)
+    db.execute("INSERT INTO nozioli (nome, data, sovragiusti, sovrasbagliati, nozioligiusti, noziolisbagliati,"
+               " spaziotempogiusti, spaziotemposbagliati, chiave) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
+               [name, when] + [float(n) for n in totals] + [fold(name)])
+db.commit()
+PY
+}
+
+# The register on the class: a pupil chosen with the arrow keys, then a search.
+register_shots() {
+    local folder
+    folder=$(mktemp -d)
+    fill_class "$folder"
+    (cd "$folder" && exec "$registro") >"$folder/output.txt" 2>&1 &
+    app_pid=$!
+    local window
+    window=$(wait_window '^Registro di classe')
+    # With no window manager the keys go to the window under the pointer:
+    # the pointer rests on the status bar.
+    local height
+    height=$(xdotool getwindowgeometry --shell "$window" | sed -n 's/^HEIGHT=//p')
+    xdotool mousemove --window "$window" 300 $((height - 8))
+    xdotool windowfocus --sync "$window"
+    xdotool key Down Down Down Down                         # the table has the focus: the fourth pupil
+    sleep 0.3
+    shot registro 1-classe "$window"
+    xdotool key ctrl+f
+    xdotool type --delay 20 "ro"
+    xdotool key Return                                      # back to the table, on the first pupil shown
+    shot registro 2-ricerca "$window"
+    xdotool key ctrl+q
+    wait_program
+    rm -rf "$folder"
+}
+
 for size in "${sizes[@]}"; do
     echo "$size"
     start_display
@@ -234,5 +296,7 @@ for size in "${sizes[@]}"; do
     click_window 10687 7387                                 # "TORNA"
     click_twips 9720 7200 1935 1335                         # "Esci": archives and ends
     wait_program
+
+    register_shots
     cleanup
 done

@@ -353,9 +353,52 @@ Layout inspect(QSqlDatabase &db)
     return l;
 }
 
+// The form the store writes, "yyyy-MM-dd HH:mm:ss", read digit by digit:
+// QDateTime::fromString with a format parses the format again for every
+// value, tens of microseconds a row when every row of a large archive is read.
+// The local time's offset from UTC is found once an hour of the archive
+// (mktime() is slow) and checked on every value.
+QDateTime parseStoredDate(const QString &s)
+{
+    if (s.size() != 19 || s[4] != u'-' || s[7] != u'-' || s[10] != u' ' || s[13] != u':' || s[16] != u':')
+        return {};
+    const auto number = [&s](int from, int digits) {
+        int n = 0;
+        for (int i = from; i < from + digits; ++i) {
+            const char16_t c = s[i].unicode();
+            if (c < u'0' || c > u'9')
+                return -1;
+            n = n * 10 + (c - u'0');
+        }
+        return n;
+    };
+    const QDate date(number(0, 4), number(5, 2), number(8, 2));
+    const int hour = number(11, 2), minute = number(14, 2), second = number(17, 2);
+    if (!date.isValid() || !QTime::isValid(hour, minute, second))
+        return {};
+    const QTime time(hour, minute, second);
+    constexpr qint64 unixEpochDay = 2440588;       // the Julian day of 1970-01-01
+    const qint64 wallClock = (date.toJulianDay() - unixEpochDay) * 86400 + time.msecsSinceStartOfDay() / 1000;
+    thread_local QHash<qint64, qint64> hourOffsets;
+    auto offset = hourOffsets.constFind(wallClock / 3600);
+    if (offset == hourOffsets.cend()) {
+        const QDateTime full(date, time);
+        if (!full.isValid())
+            return full;
+        offset = hourOffsets.insert(wallClock / 3600, full.offsetFromUtc());
+    }
+    const QDateTime quick = QDateTime::fromSecsSinceEpoch(wallClock - *offset, Qt::LocalTime);
+    // The offset changed within the hour (a change to or from summer time).
+    if (quick.date() != date || quick.time() != time)
+        return QDateTime(date, time);
+    return quick;
+}
+
 QDateTime parseDate(const QVariant &v)
 {
     const QString s = v.toString();
+    if (const QDateTime quick = parseStoredDate(s); quick.isValid())
+        return quick;
     QDateTime t = QDateTime::fromString(s, QLatin1String(dateFormat));
     if (!t.isValid())
         t = QDateTime::fromString(s, Qt::ISODate);
@@ -391,6 +434,7 @@ struct ResultsStore::Private
     FileId id;                      // the file the connection opened
     int busyTimeout = DefaultBusyTimeout;
     qint64 pageLimit = 0;
+    bool readOnly = false;          // openReadOnly(): every connection is mode=ro
 
     bool connect(Context ctx, StoreError &err);
     bool ready(Context ctx, StoreError &err);
@@ -453,7 +497,7 @@ bool ResultsStore::Private::connect(Context ctx, StoreError &err)
         return false;
     }
     const FileId opened = fileId(path);
-    if (!conn.open(path, "rw", busyTimeout)) {
+    if (!conn.open(path, readOnly ? "ro" : "rw", busyTimeout)) {
         err = classify(conn.error, ctx, path);
         return false;
     }
@@ -472,6 +516,9 @@ bool ResultsStore::Private::connect(Context ctx, StoreError &err)
             QStringList pragmas{QStringLiteral("PRAGMA journal_mode = DELETE"),
                                 QStringLiteral("PRAGMA synchronous = FULL"),
                                 QStringLiteral("PRAGMA cache_size = -256")};
+            // A reader changes nothing, not even the journal mode the writers set.
+            if (readOnly)
+                pragmas = QStringList{QStringLiteral("PRAGMA cache_size = -256")};
             if (pageLimit > 0)
                 pragmas << QStringLiteral("PRAGMA max_page_count = %1").arg(pageLimit);
             for (const QString &p : std::as_const(pragmas)) {
@@ -498,6 +545,10 @@ bool ResultsStore::Private::ready(Context ctx, StoreError &err)
 {
     if (path.isEmpty())
         path = QFileInfo(defaultFileName()).absoluteFilePath();
+    if (ctx == Context::Save && readOnly) {
+        err = makeError(StoreError::ReadOnly, ctx, path);
+        return false;
+    }
     if (conn.isOpen()) {
         const FileId now = fileId(path);
         if (!now.valid) {
@@ -530,6 +581,16 @@ ResultsStore::~ResultsStore() = default;
 bool ResultsStore::open(const QString &path)
 {
     d->conn.close();
+    d->readOnly = false;
+    d->path = QFileInfo(path).absoluteFilePath();
+    m_error = {};
+    return d->connect(Context::Open, m_error);
+}
+
+bool ResultsStore::openReadOnly(const QString &path)
+{
+    d->conn.close();
+    d->readOnly = true;
     d->path = QFileInfo(path).absoluteFilePath();
     m_error = {};
     return d->connect(Context::Open, m_error);

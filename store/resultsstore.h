@@ -107,6 +107,10 @@ public:
     // unless set.
     bool open() { return open(m_path); }
     void setPath(const QString &path) { m_path = path; }
+    // Opens an existing archive for reading only (SQLite's mode=ro): nothing
+    // is ever written to the file, and save() fails with ReadOnly. The same
+    // checks as open().
+    bool openReadOnly(const QString &path);
     // Drops the connection. A later operation opens the same file again.
     void close();
     bool isOpen() const;

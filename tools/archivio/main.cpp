@@ -1,9 +1,12 @@
 // nozioli-archivio: creates, exports and checks the results archive "nozioli.mdb",
 // and sets the folder of the archive in the settings.
+#include "register/classpdf.h"
+#include "register/classreport.h"
 #include "settings/settings.h"
 #include "store/csvexport.h"
 #include "store/resultsstore.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
@@ -15,6 +18,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 
 #include <unistd.h>
 
@@ -51,6 +55,12 @@ const char *const helpText =
     "  esporta [ARCHIVIO] [-o FILE.csv] scrive tutte le righe dell'archivio in formato CSV\n"
     "                                   (UTF-8, con la riga dei nomi dei campi) nel file\n"
     "                                   indicato o sullo standard output\n"
+    "  esporta --foglio [ARCHIVIO] [-o FILE.csv]\n"
+    "                                   la tabella della classe per un foglio di calcolo\n"
+    "                                   in italiano: punti e virgola, virgole decimali,\n"
+    "                                   percentuali di risposte giuste, ordine alfabetico\n"
+    "  rapporto [ARCHIVIO] -o FILE.pdf  il rapporto della classe in PDF (A4): tabella e\n"
+    "                                   grafici, come «Stampa / PDF» del registro di classe\n"
     "  verifica [ARCHIVIO]              controlla struttura, versione e integrità\n"
     "                                   dell'archivio e dice che cosa non va\n"
     "  configura --cartella CARTELLA [--sistema]\n"
@@ -63,7 +73,8 @@ const char *const helpText =
     "corrente.\n"
     "\n"
     "Opzioni:\n"
-    "  -o, --output FILE.csv   (solo con esporta) il file CSV da scrivere\n"
+    "  -o, --output FILE       (con esporta e rapporto) il file da scrivere\n"
+    "  --foglio                (solo con esporta) il CSV per un foglio di calcolo\n"
     "  --cartella CARTELLA     (solo con configura) la cartella dell'archivio\n"
     "  --sistema               (solo con configura) le impostazioni di tutto il PC\n"
     "  -h, --help              mostra questo aiuto\n"
@@ -227,7 +238,7 @@ QString writeFile(const QString &fileName, const QByteArray &data)
     return {};
 }
 
-int esporta(const QStringList &args, const QString &output)
+int esporta(const QStringList &args, const QString &output, bool sheet)
 {
     const std::optional<QString> archive = archiveArgument(args);
     if (!archive)
@@ -252,7 +263,13 @@ int esporta(const QStringList &args, const QString &output)
             say(store.lastError().message);
             return Failure;
         }
-        data = csv(*rows);
+        if (sheet) {
+            ClassTableModel table;
+            table.setRecords(*rows);
+            data = spreadsheetCsv(table, rowsByName(table));
+        } else {
+            data = csv(*rows);
+        }
         count = rows->size();
     }
     if (output.isEmpty() || output == u8("-")) {
@@ -306,6 +323,54 @@ int verifica(const QStringList &args)
     return Failure;
 }
 
+int rapporto(const QStringList &args, const QString &output)
+{
+    const std::optional<QString> archive = archiveArgument(args);
+    if (!archive)
+        return Failure;
+    const QString path = *archive;
+    if (QFileInfo(output).absoluteFilePath() == path) {
+        say(u8("Il file PDF «%1» sarebbe l'archivio stesso: scegli un altro nome.").arg(native(output)));
+        return Failure;
+    }
+    ResultsStore store;
+    std::optional<QList<ResultRecord>> rows;
+    if (store.openReadOnly(path))
+        rows = store.records();
+    if (!rows) {
+        say(store.lastError().message);
+        return Failure;
+    }
+    ClassTableModel table;
+    table.setRecords(*rows);
+    ClassReportHeading heading;
+    heading.archive = QFileInfo(path).fileName();
+    heading.when = QDateTime::currentDateTime();
+    QString error;
+    if (!writeClassPdf(output, table, rowsByName(table), heading, &error)) {
+        say(error);
+        return Failure;
+    }
+    say(u8("Scritto il rapporto di %1 alunni dell'archivio «%2» nel file «%3».")
+            .arg(rows->size())
+            .arg(native(path), native(output)));
+    return Success;
+}
+
+// The command, read before the application exists: the first argument that is
+// neither an option nor the value of an option that takes one.
+QByteArray commandWord(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray a(argv[i]);
+        if (a == "-o" || a == "--output" || a == "--cartella")
+            ++i;
+        else if (!a.startsWith('-'))
+            return a;
+    }
+    return {};
+}
+
 int configura(const QString &folder, bool system)
 {
     const QString file = system ? settings::systemFile() : settings::userFile();
@@ -339,22 +404,30 @@ int configura(const QString &folder, bool system)
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // The report draws text and charts: a GUI application, on the offscreen
+    // platform unless another one is asked for, so that it runs without a display.
+    const bool report = commandWord(argc, argv) == "rapporto";
+    if (report && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::unique_ptr<QCoreApplication> app(report ? new QApplication(argc, argv)
+                                                       : new QCoreApplication(argc, argv));
     QCoreApplication::setApplicationName(u8("nozioli-archivio"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(NOZIOLI_VERSION));
 
     QCommandLineParser parser;
     const QCommandLineOption help({u8("h"), u8("help")}, u8("Mostra questo aiuto."));
     const QCommandLineOption version({u8("v"), u8("version")}, u8("Mostra la versione."));
-    const QCommandLineOption output({u8("o"), u8("output")}, u8("Il file CSV da scrivere."), u8("FILE.csv"));
+    const QCommandLineOption output({u8("o"), u8("output")}, u8("Il file da scrivere."), u8("FILE"));
+    const QCommandLineOption sheet(u8("foglio"), u8("Il CSV per un foglio di calcolo in italiano."));
     const QCommandLineOption folder(u8("cartella"), u8("La cartella dell'archivio."), u8("CARTELLA"));
     const QCommandLineOption system(u8("sistema"), u8("Le impostazioni di tutto il PC."));
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(output);
+    parser.addOption(sheet);
     parser.addOption(folder);
     parser.addOption(system);
-    parser.addPositionalArgument(u8("comando"), u8("crea, esporta, verifica o configura"));
+    parser.addPositionalArgument(u8("comando"), u8("crea, esporta, rapporto, verifica o configura"));
 
     if (!parser.parse(QCoreApplication::arguments())) {
         const QStringList unknown = parser.unknownOptionNames();
@@ -376,19 +449,26 @@ int main(int argc, char *argv[])
 
     QStringList args = parser.positionalArguments();
     if (args.isEmpty())
-        return usageError(u8("manca il comando (crea, esporta, verifica o configura)"));
+        return usageError(u8("manca il comando (crea, esporta, rapporto, verifica o configura)"));
     const QString command = args.takeFirst();
     if (args.size() > 1)
         return usageError(u8("troppi argomenti per «%1»").arg(command));
-    if (parser.isSet(output) && command != u8("esporta"))
-        return usageError(u8("l'opzione «-o» vale solo per «esporta»"));
+    if (parser.isSet(output) && command != u8("esporta") && command != u8("rapporto"))
+        return usageError(u8("l'opzione «-o» vale solo per «esporta» e «rapporto»"));
+    if (parser.isSet(sheet) && command != u8("esporta"))
+        return usageError(u8("l'opzione «--foglio» vale solo per «esporta»"));
     if ((parser.isSet(folder) || parser.isSet(system)) && command != u8("configura"))
         return usageError(u8("le opzioni «--cartella» e «--sistema» valgono solo per «configura»"));
 
     if (command == u8("crea"))
         return crea(args);
     if (command == u8("esporta"))
-        return esporta(args, parser.value(output));
+        return esporta(args, parser.value(output), parser.isSet(sheet));
+    if (command == u8("rapporto")) {
+        if (parser.value(output).isEmpty())
+            return usageError(u8("«rapporto» vuole il file PDF da scrivere: -o FILE.pdf"));
+        return rapporto(args, parser.value(output));
+    }
     if (command == u8("verifica"))
         return verifica(args);
     if (command == u8("configura")) {

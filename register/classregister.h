@@ -1,0 +1,84 @@
+#pragma once
+
+#include "register/classfilter.h"
+#include "register/classtable.h"
+#include "store/resultsstore.h"
+
+#include <QFileSystemWatcher>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <vector>
+
+// The archive the register shows: read whole into the class table, read-only,
+// and read again when it changes on disk (another program archiving), when the
+// teacher asks (reload) or when another archive is opened.
+class ClassRegister : public QObject
+{
+    Q_OBJECT
+
+public:
+    // How long the register waits for an archiving to settle before reading.
+    static constexpr int SettleMs = 150;
+
+    // What identifies an archive's content on disk without reading it.
+    struct Stamp
+    {
+        bool exists = false;
+        qint64 size = 0;
+        qint64 modified = 0;
+        QByteArray header;          // SQLite's change counter and the version it is valid for
+        bool operator==(const Stamp &) const = default;
+    };
+    static Stamp stampOf(const QString &path);
+
+    // One reading of an archive, ready for the table.
+    struct Reading
+    {
+        QString path;               // absolute
+        Stamp stamp;                // taken before the reading
+        std::vector<PupilRow> rows;
+        StoreError error;           // set when the reading failed
+    };
+    // Opens the archive read-only through the store, reads every row and
+    // prepares the table's rows. Touches nothing else: safe on any thread, so
+    // that the program can read while it builds its window.
+    static Reading read(const QString &path);
+
+    explicit ClassRegister(QObject *parent = nullptr);
+
+    // Shows the archive at path. On failure the table is left as it was,
+    // lastError() says why and the archive on show stays the same.
+    bool open(const QString &path) { return open(read(path)); }
+    bool open(Reading reading);
+    // Reads the archive on show again; false (and lastError) on failure.
+    bool reload();
+
+    bool isOpen() const { return !m_path.isEmpty(); }
+    QString archivePath() const { return m_path; }
+    const StoreError &lastError() const { return m_error; }
+
+    ClassTableModel *table() { return &m_table; }
+    ClassFilterModel *shown() { return &m_shown; }
+
+signals:
+    // After every successful reading of the archive.
+    void loaded();
+    // A reading failed (the message is for the teacher); the table keeps
+    // what it showed.
+    void failed(const QString &message);
+
+private:
+    void show(Reading &reading);
+    void watch();
+    void changedOnDisk();
+
+    ClassTableModel m_table;
+    ClassFilterModel m_shown;
+    QFileSystemWatcher m_watcher;
+    QTimer m_settle;
+    QString m_path;
+    Stamp m_stamp;
+    StoreError m_error;
+};

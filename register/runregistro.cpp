@@ -1,0 +1,58 @@
+#include "register/runregistro.h"
+
+#include "register/archivelocation.h"
+#include "register/classregister.h"
+#include "register/registrowindow.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QStyleFactory>
+#include <QTextStream>
+
+#include <future>
+
+int runRegistro(int argc, char **argv, const RegistroHooks &hooks)
+{
+#ifdef Q_OS_LINUX
+    // Every date read from the archive is a local time, and glibc, when no TZ
+    // is set, looks at /etc/localtime again for each one: a file-system call
+    // a row. Naming that same file reads it once.
+    if (qEnvironmentVariableIsEmpty("TZ") && QFileInfo::exists(QStringLiteral("/etc/localtime")))
+        qputenv("TZ", ":/etc/localtime");
+#endif
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("nozioli-registro"));
+    QApplication::setApplicationVersion(QStringLiteral(NOZIOLI_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("it.nozioli.Registro"));
+    if (QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion")))
+        QApplication::setStyle(fusion);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Registro di classe di Nozioli: i risultati di tutti gli alunni, con grafici, esportazione "
+                       "per foglio di calcolo e stampa in PDF. Legge l'archivio senza mai modificarlo."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("ARCHIVIO"),
+                                 QStringLiteral("l'archivio dei risultati da aprire (se manca, quello che usa "
+                                                "il programma degli alunni: «nozioli.mdb» nella cartella corrente)"),
+                                 QStringLiteral("[ARCHIVIO]"));
+    parser.process(app);
+    const QStringList args = parser.positionalArguments();
+    if (args.size() > 1) {
+        QTextStream(stderr) << QStringLiteral("nozioli-registro: troppi argomenti; si apre un archivio alla volta.\n");
+        return 2;
+    }
+
+    // The archive is read on a thread of its own while the window is built.
+    std::future<ClassRegister::Reading> reading =
+        std::async(std::launch::async, &ClassRegister::read, args.isEmpty() ? programArchivePath() : args.first());
+    ClassRegister classRegister;
+    RegistroWindow window(classRegister);
+    window.openArchive(reading.get());
+    if (hooks.beforeShow)
+        hooks.beforeShow(window);
+    window.show();
+    return app.exec();
+}

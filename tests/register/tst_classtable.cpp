@@ -1,0 +1,258 @@
+// The class table of the register: shares, sorting, searching, the summary of
+// the charts and the spreadsheet file.
+#include "register/classfilter.h"
+#include "register/classreport.h"
+#include "register/classtable.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+// Test data is written in UTF-8.
+QString utf8(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+QStringList utf8(std::initializer_list<const char *> texts)
+{
+    QStringList list;
+    for (const char *t : texts)
+        list << QString::fromUtf8(t);
+    return list;
+}
+
+// A pupil with right/wrong counts of super-concepts, concepts and space-time.
+ResultRecord pupil(const QString &name, std::array<double, 6> counts = {}, const QDateTime &when = {})
+{
+    ResultRecord r;
+    r.nome = name;
+    r.data = when.isValid() ? when : QDateTime(QDate(2024, 9, 16), QTime(8, 30));
+    r.sovragiusti = counts[0];
+    r.sovrasbagliati = counts[1];
+    r.nozioligiusti = counts[2];
+    r.noziolisbagliati = counts[3];
+    r.spaziotempogiusti = counts[4];
+    r.spaziotemposbagliati = counts[5];
+    return r;
+}
+
+QStringList namesShown(const ClassFilterModel &shown)
+{
+    QStringList names;
+    for (const int row : shown.shownRows())
+        names << shown.table()->pupil(row).record.nome;
+    return names;
+}
+
+} // namespace
+
+class TstClassTable : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void shares_data()
+    {
+        QTest::addColumn<ResultRecord>("record");
+        QTest::addColumn<QStringList>("texts");     // sovra, nozioli, spazio-tempo, in tutto
+
+        QTest::newRow("every kind answered")
+            << pupil(QStringLiteral("A"), {3, 1, 2, 1, 1, 0}) << utf8({"75,0%", "66,7%", "100,0%", "75,0%"});
+        QTest::newRow("no concepts answered shows a dash")
+            << pupil(QStringLiteral("A"), {1, 1, 0, 0, 0, 4}) << utf8({"50,0%", "–", "0,0%", "16,7%"});
+        QTest::newRow("no answers at all")
+            << pupil(QStringLiteral("A")) << utf8({"–", "–", "–", "–"});
+        QTest::newRow("only wrong answers are 0 %, not a dash")
+            << pupil(QStringLiteral("A"), {0, 2, 0, 0, 0, 0}) << utf8({"0,0%", "–", "–", "0,0%"});
+    }
+
+    void shares()
+    {
+        QFETCH(ResultRecord, record);
+        QFETCH(QStringList, texts);
+        ClassTableModel table;
+        table.setRecords({record});
+        QStringList shown;
+        for (int c = ClassTableModel::SovraShare; c <= ClassTableModel::OverallShare; ++c)
+            shown << table.data(table.index(0, c)).toString();
+        QCOMPARE(shown, texts);
+    }
+
+    // Italian alphabetical order ignores case and accents and reads numbers
+    // as numbers; code-point order would put "de Santis", "Èrcoli" and
+    // "Ñeco" after "Zanetti" and "Rossi 10" before "Rossi 2".
+    void sortsNamesInItalianOrder()
+    {
+        const QStringList added = utf8({"Zanetti Ugo", "Èrcoli Anna", "de Santis Rita", "Rossi 10", "Ñeco Luis",
+                                        "Rossi 2", "De Luca Pia", "ercolani Bice", "Àlberti Ciro"});
+        QList<ResultRecord> records;
+        for (const QString &n : added)
+            records << pupil(n);
+        ClassTableModel table;
+        table.setRecords(records);
+        ClassFilterModel shown(&table);
+        shown.sort(ClassTableModel::Name, Qt::AscendingOrder);
+        const QStringList expected = utf8({"Àlberti Ciro", "De Luca Pia", "de Santis Rita", "ercolani Bice", "Èrcoli Anna",
+                                           "Ñeco Luis", "Rossi 2", "Rossi 10", "Zanetti Ugo"});
+        QCOMPARE(namesShown(shown), expected);
+        shown.sort(ClassTableModel::Name, Qt::DescendingOrder);
+        QStringList reversed = expected;
+        std::reverse(reversed.begin(), reversed.end());
+        QCOMPARE(namesShown(shown), reversed);
+    }
+
+    // Shares sort as numbers with "–" lowest, ties by name; dates by moment.
+    void sortsValueColumns_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<bool>("descending");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("overall share, dash first, ties by name")
+            << int(ClassTableModel::OverallShare) << false << utf8({"Dini", "Bassi", "Conti", "Amato"});
+        QTest::newRow("overall share descending, ties still by name")
+            << int(ClassTableModel::OverallShare) << true << utf8({"Amato", "Bassi", "Conti", "Dini"});
+        QTest::newRow("count of wrong concepts, 10 after 9")
+            << int(ClassTableModel::NozioliWrong) << false << utf8({"Dini", "Amato", "Bassi", "Conti"});
+        QTest::newRow("last archiving across a change of year")
+            << int(ClassTableModel::LastArchiving) << false << utf8({"Conti", "Dini", "Amato", "Bassi"});
+    }
+
+    void sortsValueColumns()
+    {
+        QFETCH(int, column);
+        QFETCH(bool, descending);
+        QFETCH(QStringList, expected);
+        ClassTableModel table;
+        table.setRecords({
+            pupil(QStringLiteral("Amato"), {9, 1, 0, 9, 0, 0}, QDateTime(QDate(2025, 1, 8), QTime(9, 0))),
+            pupil(QStringLiteral("Conti"), {1, 1, 0, 10, 0, 0}, QDateTime(QDate(2024, 12, 31), QTime(23, 59))),
+            pupil(QStringLiteral("Bassi"), {1, 1, 0, 10, 0, 0}, QDateTime(QDate(2025, 1, 8), QTime(10, 0))),
+            pupil(QStringLiteral("Dini"), {}, QDateTime(QDate(2025, 1, 2), QTime(8, 0))),
+        });
+        ClassFilterModel shown(&table);
+        shown.sort(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+        QCOMPARE(namesShown(shown), expected);
+    }
+
+    void searchIgnoresCaseAndAccents_data()
+    {
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("plain letters find accented ones") << utf8("niccolo") << utf8({"Bruno Niccolò"});
+        QTest::newRow("accented capitals find plain letters") << utf8("ÉVA") << utf8({"Niccolai Èva", "Rossi Eva"});
+        QTest::newRow("part of a surname") << utf8("ross") << utf8({"Rossi Eva"});
+        QTest::newRow("spaces around and between are loose") << utf8("  rossi   eva ") << utf8({"Rossi Eva"});
+        QTest::newRow("nothing matches") << utf8("zeta") << QStringList();
+        QTest::newRow("empty search shows everyone")
+            << utf8("") << utf8({"Bruno Niccolò", "Niccolai Èva", "Rossi Eva"});
+    }
+
+    void searchIgnoresCaseAndAccents()
+    {
+        QFETCH(QString, search);
+        QFETCH(QStringList, expected);
+        ClassTableModel table;
+        table.setRecords({pupil(QStringLiteral("Rossi Eva")), pupil(QStringLiteral("Bruno Niccolò")),
+                          pupil(QStringLiteral("Niccolai Èva"))});
+        ClassFilterModel shown(&table);
+        shown.sort(ClassTableModel::Name);
+        shown.setSearchText(search);
+        QCOMPARE(namesShown(shown), expected);
+    }
+
+    // An archiving changes a row in place or adds one at the end: views are
+    // told just that, so that they keep their selection; anything else resets.
+    void readingAgainAnnouncesOnlyWhatChanged()
+    {
+        ClassTableModel table;
+        table.setRecords({pupil(QStringLiteral("Rossi")), pupil(QStringLiteral("Bianchi"))});
+        QSignalSpy reset(&table, &QAbstractItemModel::modelReset);
+        QSignalSpy changed(&table, &QAbstractItemModel::dataChanged);
+        QSignalSpy inserted(&table, &QAbstractItemModel::rowsInserted);
+
+        table.setRecords({pupil(QStringLiteral("Rossi")), pupil(QStringLiteral("Bianchi"), {1, 0, 0, 0, 0, 0}),
+                          pupil(QStringLiteral("Amato"))});
+        QCOMPARE(reset.count(), 0);
+        QCOMPARE(inserted.count(), 1);
+        QCOMPARE(inserted.first().at(1).toInt(), 0);       // "Amato" takes its place, first
+        QCOMPARE(table.pupil(0).record.nome, QStringLiteral("Amato"));
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed.first().at(0).toModelIndex().row(), 1);
+        QCOMPARE(table.text(1, ClassTableModel::SovraShare), QStringLiteral("100,0%"));
+
+        table.setRecords({pupil(QStringLiteral("Bianchi"))});
+        QCOMPARE(reset.count(), 1);
+        QCOMPARE(table.pupilCount(), 1);
+    }
+
+    void summaryOfTheCharts()
+    {
+        ClassTableModel table;
+        table.setRecords({
+            pupil(QStringLiteral("A"), {1, 0, 1, 0, 1, 0}),     // 100 %: the last band
+            pupil(QStringLiteral("B"), {1, 9, 0, 0, 0, 0}),     // 10 %: the band 10–20
+            pupil(QStringLiteral("C"), {0, 1, 0, 0, 0, 0}),     // 0 %
+            pupil(QStringLiteral("D")),                         // no answers
+        });
+        ClassSummary s = summarize(table, {0, 1, 2, 3});
+        QCOMPARE(s.pupils, 4);
+        QCOMPARE(s.withoutAnswers, 1);
+        const std::array<int, 10> bands{1, 1, 0, 0, 0, 0, 0, 0, 0, 1};
+        QCOMPARE(s.bands, bands);
+        // The mean over the pupils who answered that kind: (100 + 10 + 0) / 3, and A alone for concepts.
+        QCOMPARE(*s.averages[size_t(AnswerKind::Sovranozioli)], 110.0 / 3);
+        QCOMPARE(*s.averages[size_t(AnswerKind::Nozioli)], 100.0);
+        QCOMPARE(s.answered[size_t(AnswerKind::Nozioli)], 1);
+
+        s = summarize(table, {3});
+        QVERIFY2(!s.averages[size_t(AnswerKind::Overall)], "no answers: no mean, no division by zero");
+    }
+
+    // The file as Italian spreadsheets open it, byte for byte: BOM,
+    // semicolons, CRLF, decimal commas, empty cells for "–", and names that
+    // could run as formulas or break the line kept as text.
+    void spreadsheetFile()
+    {
+        ClassTableModel table;
+        table.setRecords({
+            pupil(QStringLiteral("Rossi Niccolò"), {3, 1, 2, 1, 1, 0}, QDateTime(QDate(2025, 3, 4), QTime(9, 5, 7))),
+            pupil(QStringLiteral("=SOMMA(A1:A9)"), {0, 0, 0, 0, 0, 2}, QDateTime(QDate(2025, 3, 5), QTime(12, 0))),
+            pupil(QStringLiteral("Bianchi; \"Lulù\""), {}, QDateTime(QDate(2025, 3, 6), QTime(0, 0))),
+        });
+        const QByteArray expected =
+            "\xEF\xBB\xBF"
+            "Alunno;Ultima archiviazione;Sovranozioli giusti;Sovranozioli sbagliati;Nozioli giusti;"
+            "Nozioli sbagliati;Spazio-tempo giusti;Spazio-tempo sbagliati;% giusti sovranozioli;"
+            "% giusti nozioli;% giusti spazio-tempo;% giusti in tutto\r\n"
+            "'=SOMMA(A1:A9);05/03/2025 12:00:00;0;0;0;0;0;2;;;0,0;0,0\r\n"
+            "\"Bianchi; \"\"Lul\xC3\xB9\"\"\";06/03/2025 00:00:00;0;0;0;0;0;0;;;;\r\n"
+            "Rossi Niccol\xC3\xB2;04/03/2025 09:05:07;3;1;2;1;1;0;75,0;66,7;100,0;75,0\r\n";
+        QCOMPARE(spreadsheetCsv(table, rowsByName(table)), expected);
+    }
+
+    void spreadsheetTextKeepsFormulasAsText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("cell");
+        QTest::newRow("equals") << utf8("=1+1") << utf8("'=1+1");
+        QTest::newRow("plus") << utf8("+39 333") << utf8("'+39 333");
+        QTest::newRow("minus") << utf8("-2") << utf8("'-2");
+        QTest::newRow("at") << utf8("@SOMMA(1)") << utf8("'@SOMMA(1)");
+        QTest::newRow("tab") << utf8("\t=1") << utf8("'\t=1");
+        QTest::newRow("a formula with a semicolon is quoted too") << utf8("=A1;B1") << utf8("\"'=A1;B1\"");
+        QTest::newRow("an ordinary name") << utf8("D'Amico Lia") << utf8("D'Amico Lia");
+        QTest::newRow("a hyphen inside") << utf8("Rossi-Bianchi") << utf8("Rossi-Bianchi");
+    }
+
+    void spreadsheetTextKeepsFormulasAsText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, cell);
+        QCOMPARE(spreadsheetText(text), cell);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstClassTable)
+#include "tst_classtable.moc"
