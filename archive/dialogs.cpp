@@ -1,6 +1,7 @@
 #include "archive/dialogs.h"
 
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 namespace {
@@ -38,6 +39,8 @@ QString QtDialogs::askText(QWidget *parent, const QString &prompt)
     QInputDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("richiestaNome"));
     dialog.setInputMode(QInputDialog::TextInput);
+    if (auto *edit = dialog.findChild<QLineEdit *>())
+        edit->setMaxLength(NameMaxLength);
     takeFontOf(&dialog, parent);
     // A carriage return beside a line feed is part of the line break, not a
     // character to draw.

@@ -183,6 +183,50 @@ private slots:
         }
     }
 
+    // Another pupil's row damaged by another program: whatever cannot be
+    // shown is shown as missing, never as the value of the pupil shown before.
+    void damagedValuesInTheLookUp_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QStringList>("grid");
+        const QString m = Risultati::missingValue();
+        const QString when = QStringLiteral("01/03/2024 09:30:00");
+        const auto grid = [&](const QString &spaziotempo, const QString &sovra, const QString &nozioli) {
+            return QStringList{QStringLiteral("Attività|Giusti|Su|Quando"), QStringLiteral("Durata-Tempo-Luogo|") + spaziotempo,
+                               QStringLiteral("Sovranozioli|") + sovra, QStringLiteral("Nozioli|") + nozioli};
+        };
+        const QString sound = QStringLiteral("|") + when;
+        QTest::newRow("infinite total") << QStringLiteral("sovrasbagliati = 1e999")
+                                        << grid(QStringLiteral("105|211") + sound, QStringLiteral("101|") + m + sound,
+                                                QStringLiteral("103|207") + sound);
+        QTest::newRow("text for a total") << QStringLiteral("nozioligiusti = 'molti'")
+                                          << grid(QStringLiteral("105|211") + sound, QStringLiteral("101|203") + sound,
+                                                  m + u'|' + m + sound);
+        QTest::newRow("empty total") << QStringLiteral("spaziotempogiusti = NULL")
+                                     << grid(m + u'|' + m + sound, QStringLiteral("101|203") + sound,
+                                             QStringLiteral("103|207") + sound);
+        QTest::newRow("date that is no date") << QStringLiteral("data = 'ieri'")
+                                              << grid(QStringLiteral("105|211|") + m, QStringLiteral("101|203|") + m,
+                                                      QStringLiteral("103|207|") + m);
+    }
+
+    void damagedValuesInTheLookUp()
+    {
+        QFETCH(QString, damage);
+        QFETCH(QStringList, grid);
+        ProgramRun run;
+        QVERIFY(run.ready() && run.createArchive({{QStringLiteral("Verdi Anna"), totals(100)}}));
+        QVERIFY(RawDb(run.archivePath()).exec(QStringLiteral("UPDATE nozioli SET ") + damage));
+        QVERIFY(run.start());
+        run.typeName(rossi);
+        run.answerExerciseSeven();
+        run.archivio();
+        QVERIFY2(run.results() && run.results()->isVisible(), "the pupil's own results first");
+        run.lookUp(QStringLiteral("verdi"), QStringLiteral("anna"));
+        QVERIFY(run.dialogs.messages.isEmpty() && run.dialogs.failures.isEmpty());
+        QCOMPARE(gridRows(run.results()), grid);
+    }
+
     void helpDocumentFaults_data()
     {
         QTest::addColumn<bool>("present");
