@@ -31,6 +31,7 @@ Module1::Module1(Dialogs &dialogs, QObject *parent)
     // Only finished() ends the program: hiding or closing the last window
     // must never end it with answers not yet archived.
     QGuiApplication::setQuitOnLastWindowClosed(false);
+    m_resultsDb.setLockWaitListener(&m_lockWait);
 }
 
 Module1::~Module1()
@@ -96,7 +97,9 @@ void Module1::showFormNome()
 
 void Module1::archivioDeiRisultati()
 {
-    if (!m_fnozioli || m_ended)
+    // While the archive is waited for, windows repaint and a window's close
+    // control may still be delivered: nothing starts a second archiving.
+    if (!m_fnozioli || m_ended || m_lockWait.active())
         return;
     const ArchiveResult result = archivia(m_resultsDb, m_pupilName, runningTotals(m_fnozioli->scoreSheet()));
     if (result.outcome == ArchiveResult::Failed) {
@@ -123,6 +126,8 @@ bool Module1::esci()
 {
     if (m_ended)
         return true;
+    if (m_lockWait.active())
+        return false;
     if (m_fnozioli) {
         const ArchiveResult result = archivia(m_resultsDb, m_pupilName, runningTotals(m_fnozioli->scoreSheet()));
         if (result.outcome == ArchiveResult::Failed) {

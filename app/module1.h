@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/lockwaitnote.h"
 #include "store/resultsstore.h"
 
 #include <QObject>
@@ -57,7 +58,8 @@ public:
 
     // "Archivio dei risultati": archives, then shows the pupil's results
     // (or the pupil window when no name is set). A failed archiving is
-    // reported and nothing else happens.
+    // reported and nothing else happens. Neither this nor esci() does
+    // anything while the archive is being waited for.
     void archivioDeiRisultati();
     // "Esci" (and "Esco" of the other windows): archives, then ends the
     // program. A failed archiving is reported and the program stays, every
@@ -79,6 +81,7 @@ signals:
 private:
     Dialogs &m_dialogs;
     QString m_pupilName;
+    LockWaitNote m_lockWait;                // told by the store, so declared before it
     ResultsStore m_resultsDb;
     std::unique_ptr<FormNOME> m_formNome;
     std::unique_ptr<FNozioli> m_fnozioli;

@@ -15,6 +15,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTextBrowser>
+#include <QTimer>
 
 namespace {
 
@@ -225,6 +226,76 @@ private slots:
         run.lookUp(QStringLiteral("verdi"), QStringLiteral("anna"));
         QVERIFY(run.dialogs.messages.isEmpty() && run.dialogs.failures.isEmpty());
         QCOMPARE(gridRows(run.results()), grid);
+    }
+
+    // Another program holds the archive for a second: from half a second on
+    // the program shows that it waits (busy cursor, a note), keeps running its
+    // timers and repainting, takes no second archiving meanwhile, and archives
+    // once the archive is free.
+    void waitingForTheArchive_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("Archivio dei risultati") << QStringLiteral("Archivio");
+        QTest::newRow("Esci") << QStringLiteral("Esci");
+    }
+
+    void waitingForTheArchive()
+    {
+        QFETCH(QString, command);
+        ProgramRun run;
+        QVERIFY(run.ready() && run.createArchive() && run.start());
+        run.typeName(rossi);
+        run.answerExerciseSeven();
+        struct PaintCounter : QObject
+        {
+            int paints = 0;
+            bool eventFilter(QObject *, QEvent *e) override
+            {
+                paints += e->type() == QEvent::Paint;
+                return false;
+            }
+        } counter;
+        run.main()->installEventFilter(&counter);
+        RawDb lock(run.archivePath());
+        QVERIFY2(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")), "the other program holds the archive");
+
+        int paintsBefore = -1;
+        bool noteShown = false, busyCursor = false, repainted = false, pressesIgnored = false;
+        QTimer::singleShot(700, run.main(), [&] {
+            paintsBefore = counter.paints;
+            run.main()->update();
+        });
+        QTimer::singleShot(900, run.main(), [&] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                if (w->objectName() == u"attesaArchivio" && w->isVisible())
+                    noteShown = w->findChild<QLabel *>()->text().contains(QStringLiteral("occupato"));
+            }
+            busyCursor = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+            repainted = counter.paints > paintsBefore;
+            run.archivio();
+            run.esci();
+            pressesIgnored = run.dialogs.failures.isEmpty() && run.finished->isEmpty()
+                && (!run.results() || !run.results()->isVisible());
+        });
+        QTimer::singleShot(1200, run.main(), [&] { lock.exec(QStringLiteral("ROLLBACK")); });
+        if (command == u"Archivio")
+            run.archivio();
+        else
+            run.esci();
+        QVERIFY2(noteShown && busyCursor, "the program shows that it waits");
+        QVERIFY2(repainted, "the window repaints while the program waits");
+        QVERIFY2(pressesIgnored, "no second archiving while waiting");
+        QVERIFY2(run.dialogs.failures.isEmpty(), qPrintable(run.dialogs.failures.join(u'\n')));
+        QVERIFY2(!QApplication::overrideCursor(), "the cursor is back");
+        for (QWidget *w : QApplication::topLevelWidgets())
+            QVERIFY2(w->objectName() != u"attesaArchivio" || !w->isVisible(), "the note is gone");
+        const std::optional<ResultRecord> row = run.row(rossi);
+        QVERIFY2(row && run.rowHoldsTotals(*row), "archived once the archive was free");
+        QCOMPARE(run.records().size(), 1);
+        if (command == u"Archivio")
+            QVERIFY(run.results() && run.results()->isVisible());
+        else
+            QCOMPARE(run.finished->count(), 1);
     }
 
     void helpDocumentFaults_data()
