@@ -18,6 +18,7 @@
 #include <QVariant>
 
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -42,7 +43,10 @@ const char *const dateFormat = "yyyy-MM-dd HH:mm:ss";
 constexpr int WorkStep = 1000;
 constexpr qint64 DefaultWorkLimit = 50'000'000;
 
-// How long the busy handler sleeps between two tries for a lock (ms).
+// How long the busy handler sleeps between two tries for a lock (ms): short
+// at first, as another archiving is usually over within milliseconds, then
+// in slices short enough for the windows to repaint smoothly.
+constexpr int WaitSteps[] = {1, 2, 5, 10, 15};
 constexpr int WaitSlice = 20;
 
 // SQLite's primary result codes; extended codes carry them in their low byte.
@@ -481,7 +485,7 @@ int progress(void *context)
     return ++w->work > w->workLimit / WorkStep ? 1 : 0;
 }
 
-// SQLite's busy handler: tries again every few milliseconds until the busy
+// SQLite's busy handler: tries again after a short pause until the busy
 // timeout, telling the listener, which may repaint the windows meanwhile.
 int waitForLock(void *context, int tries)
 {
@@ -497,7 +501,8 @@ int waitForLock(void *context, int tries)
     const qint64 left = w->busyTimeout - w->clock.elapsed();
     if (left <= 0)
         return 0;
-    QThread::msleep(ulong(qMin<qint64>(WaitSlice, left)));
+    const int pause = tries < int(std::size(WaitSteps)) ? WaitSteps[tries] : WaitSlice;
+    QThread::msleep(ulong(qMin<qint64>(pause, left)));
     return 1;
 }
 

@@ -82,9 +82,9 @@ class LockWaitListener
 {
 public:
     virtual ~LockWaitListener() = default;
-    // Called every few tens of milliseconds while an operation waits, with the
-    // time waited so far. Must not use the store: any operation started from
-    // here fails at once as "occupato".
+    // Called before each new try while an operation waits (every 20 ms once
+    // the wait lasts), with the time waited so far. Must not use the store:
+    // any operation started from here fails at once as "occupato".
     virtual void waiting(int elapsedMs) = 0;
     // The operation that waited is over, done or failed.
     virtual void waitOver() = 0;
