@@ -34,6 +34,7 @@ Module1::Module1(Dialogs &dialogs, const Settings &settings, QObject *parent)
     // Only finished() ends the program: hiding or closing the last window
     // must never end it with answers not yet archived.
     QGuiApplication::setQuitOnLastWindowClosed(false);
+    m_resultsDb.setLockWaitListener(&m_lockWait);
 }
 
 Module1::~Module1()
@@ -104,7 +105,9 @@ void Module1::showFormNome()
 
 void Module1::archivioDeiRisultati()
 {
-    if (!m_fnozioli || m_ended)
+    // While the archive is waited for, windows repaint and a window's close
+    // control may still be delivered: nothing starts a second archiving.
+    if (!m_fnozioli || m_ended || m_lockWait.active())
         return;
     const ArchiveTotals totals = runningTotals(m_fnozioli->scoreSheet());
     const ArchiveResult result = archivia(m_resultsDb, m_pupilName, totals);
@@ -154,6 +157,9 @@ bool Module1::leave(bool alwaysArchive)
 {
     if (m_ended)
         return true;
+    // A click that comes while the program waits for a busy archive is dropped.
+    if (m_lockWait.active())
+        return false;
     if (m_fnozioli && (alwaysArchive || totalsChanged())) {
         const ArchiveTotals totals = runningTotals(m_fnozioli->scoreSheet());
         for (;;) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/lockwaitnote.h"
 #include "settings/settings.h"
 #include "store/resultsstore.h"
 
@@ -63,7 +64,8 @@ public:
 
     // "Archivio dei risultati": archives, then shows the pupil's results
     // (or the pupil window when no name is set). A failed archiving is
-    // reported and nothing else happens.
+    // reported and nothing else happens. Neither this nor esci() does
+    // anything while the archive is being waited for.
     void archivioDeiRisultati();
     // "Esci": archives, then ends the program. When archiving fails the pupil
     // tries again, or leaves with the record kept among the pending results
@@ -96,6 +98,7 @@ private:
     Dialogs &m_dialogs;
     Settings m_settings;
     QString m_pupilName;
+    LockWaitNote m_lockWait;                // told by the store, so declared before it
     ResultsStore m_resultsDb;
     std::unique_ptr<FormNOME> m_formNome;
     std::unique_ptr<FNozioli> m_fnozioli;

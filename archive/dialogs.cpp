@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -71,6 +72,8 @@ QString QtDialogs::askText(QWidget *parent, const QString &prompt)
     QInputDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("richiestaNome"));
     dialog.setInputMode(QInputDialog::TextInput);
+    if (auto *edit = dialog.findChild<QLineEdit *>())
+        edit->setMaxLength(NameMaxLength);
     takeFontOf(&dialog, parent);
     nameAfterProgram(&dialog);
     // A carriage return beside a line feed is part of the line break, not a

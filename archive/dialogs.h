@@ -4,6 +4,10 @@
 
 class QWidget;
 
+// The longest name a name field takes, typed or pasted: the field itself
+// stops there, in the pupil's sight, instead of a long paste being cut unseen.
+inline constexpr int NameMaxLength = 200;
+
 // The program's modal dialogs. They carry no title of their own, so the
 // application's name ("Nozioli") shows in their title bar. Tests put a fake
 // in their place, which records the messages and answers from a queue.
@@ -16,7 +20,8 @@ public:
     virtual void message(QWidget *parent, const QString &text) = 0;
     // A failure of the archive: also OK only, marked as a warning.
     virtual void failure(QWidget *parent, const QString &text) = 0;
-    // One line of text with OK and Cancel; Cancel gives back empty text.
+    // One line of text, at most NameMaxLength characters, with OK and Cancel;
+    // Cancel gives back empty text.
     virtual QString askText(QWidget *parent, const QString &prompt) = 0;
 
     // Archiving failed as the pupil was leaving: text says why. The pupil

@@ -24,10 +24,10 @@ constexpr int GridRows = 4;
 constexpr int GridColumns = 4;
 constexpr int RowTwips = 375;
 
-// The whole number a total is shown as; empty when the value is no number.
+// The whole number a total is shown as; missing when the value is no number.
 QString wholeNumber(double value)
 {
-    return std::isfinite(value) ? QString::number(value, 'f', 0) : QString();
+    return std::isfinite(value) ? QString::number(value, 'f', 0) : Risultati::missingValue();
 }
 
 } // namespace
@@ -41,6 +41,9 @@ Risultati::Risultati(ResultsStore &store, Dialogs &dialogs, QWidget *parent)
     setWindowTitle(QStringLiteral("Risultati conseguiti nelle esercitazioni"));
     colours::setBackground(this, colours::darkGrey);
     buildControls();
+    // The look-up fields take a name as long as the name dialog does.
+    m_surname->setMaxLength(NameMaxLength);
+    m_firstName->setMaxLength(NameMaxLength);
     placeOnScreen(screen());
 }
 
@@ -213,17 +216,13 @@ void Risultati::nozioli()
     setCell(2, 0, QStringLiteral("Sovranozioli"));
     setCell(3, 0, QStringLiteral("Nozioli"));
 
-    // A value that cannot be shown leaves its cell as it was.
-    const QString when = record.data.isValid() ? record.data.toString(dateFormat()) : QString();
+    // A value that cannot be shown is shown as missing: never as the value
+    // of the pupil shown before.
+    const QString when = record.data.isValid() ? record.data.toString(dateFormat()) : missingValue();
     const auto fillRow = [&](int row, double right, double wrong) {
-        const QString given = wholeNumber(right);
-        const QString total = wholeNumber(right + wrong);
-        if (!given.isEmpty())
-            setCell(row, 1, given);
-        if (!total.isEmpty())
-            setCell(row, 2, total);
-        if (!when.isEmpty())
-            setCell(row, 3, when);
+        setCell(row, 1, wholeNumber(right));
+        setCell(row, 2, wholeNumber(right + wrong));
+        setCell(row, 3, when);
     };
     fillRow(1, record.spaziotempogiusti, record.spaziotemposbagliati);
     fillRow(2, record.sovragiusti, record.sovrasbagliati);

@@ -33,6 +33,8 @@ public:
     static constexpr int ColumnTwips[4] = {2200, 800, 800, 2600};
     // How the moment of the last archiving is shown.
     static QString dateFormat() { return QStringLiteral("dd/MM/yyyy HH:mm:ss"); }
+    // What a cell shows for a value that cannot be shown (no number, no date).
+    static QString missingValue() { return QStringLiteral("–"); }
 
     Risultati(ResultsStore &store, Dialogs &dialogs, QWidget *parent = nullptr);
     ~Risultati() override;

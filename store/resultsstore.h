@@ -59,9 +59,11 @@ struct StoreError
     enum Kind {
         None,
         Missing,        // the file (or its folder) is not there
+        BrokenLink,     // the path is a symbolic link to nothing
         Unreadable,     // the file cannot be read
         NotAnArchive,   // garbage, a damaged file or another database format
-        WrongLayout,    // an SQLite file without the table "nozioli" and its index "nome"
+        WrongLayout,    // an SQLite file whose schema is not the one the program creates
+        Journal,        // what lies under the name of the archive's journal is in the way
         ReadOnly,       // the file or its folder cannot be written
         Locked,         // another program kept the archive busy past the busy timeout
         DiskFull,
@@ -74,6 +76,27 @@ struct StoreError
     explicit operator bool() const { return kind != None; }
 };
 
+// Told while an operation waits for another program to release the archive,
+// so that a window can show that the program waits and keep repainting.
+class LockWaitListener
+{
+public:
+    virtual ~LockWaitListener() = default;
+    // Called before each new try while an operation waits (every 20 ms once
+    // the wait lasts), with the time waited so far. Must not use the store:
+    // any operation started from here fails at once as "occupato".
+    virtual void waiting(int elapsedMs) = 0;
+    // The operation that waited is over, done or failed.
+    virtual void waitOver() = 0;
+};
+
+// What verify() found besides the problems.
+struct ArchiveFacts
+{
+    int version = 0;                // PRAGMA user_version
+    qint64 rows = -1;               // rows of the table; -1 when they could not be read
+};
+
 // The results archive "nozioli.mdb": an SQLite file holding the table
 // "nozioli", one row per pupil. Names are compared ignoring case (full Unicode
 // case folding), listed in the order the rows were added.
@@ -82,6 +105,13 @@ struct StoreError
 // path; when the file was deleted, replaced or an operation failed, the
 // connection is dropped and the next operation opens the file again, so that a
 // retry succeeds once the cause is gone.
+//
+// An archive runs no SQL stored in it: its schema must be exactly the one
+// create() makes (no trigger, view, other table or index, constraint or
+// default), checked at every opening and again whenever another program
+// changes it; triggers and views are switched off on the program's
+// connections; and the work one operation may do inside SQLite is bounded, so
+// that nothing in a file can keep the archive locked for long.
 class ResultsStore
 {
 public:
@@ -101,7 +131,7 @@ public:
     }
 
     // Opens an existing archive; creates nothing. Fails when the file is
-    // missing, unreadable, not an archive, or lacks the table or its index.
+    // missing, unreadable, not an archive, or its schema is not the program's.
     bool open(const QString &path);
     // Opens the archive set by setPath(), "nozioli.mdb" in the current folder
     // unless set.
@@ -151,15 +181,22 @@ public:
     // Caps the file at the given number of pages on every connection (0: no cap),
     // so that tests can stand in for a full disk.
     void setPageLimitForTesting(qint64 pages);
+    // The SQLite virtual-machine steps one operation may take (0: the default),
+    // so that tests can reach the bound without a huge archive.
+    void setWorkLimitForTesting(qint64 steps);
+    // Told while an operation waits for another program's lock; nullptr: nobody.
+    void setLockWaitListener(LockWaitListener *listener);
 
     // Creates a new, empty archive; refuses to overwrite an existing file.
     // The file appears whole or not at all.
     static bool create(const QString &path, StoreError *error);
 
-    // Checks an archive without changing it: layout, version, integrity,
-    // duplicate names, rows without a name or key. Returns the problems found,
-    // in Italian; an empty list means the archive is sound.
-    static QStringList verify(const QString &path);
+    // Checks an archive without changing it: schema (everything the program
+    // did not create is named), version, integrity, duplicate names, rows
+    // without a name or key. Returns the problems found, in Italian; an empty
+    // list means the archive is sound. facts, when given, receives what the
+    // file holds.
+    static QStringList verify(const QString &path, ArchiveFacts *facts = nullptr);
 
     // NFD, full Unicode case folding, NFC: the key names are compared by.
     static QString foldName(const QString &name);

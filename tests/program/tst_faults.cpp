@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTextBrowser>
+#include <QTimer>
 
 namespace {
 
@@ -179,6 +180,120 @@ private slots:
             QCOMPARE(run.finished->count(), 1);
             QCOMPARE(run.finished->first().first().toInt(), 0);
         }
+    }
+
+    // Another pupil's row damaged by another program: whatever cannot be
+    // shown is shown as missing, never as the value of the pupil shown before.
+    void damagedValuesInTheLookUp_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QStringList>("grid");
+        const QString m = Risultati::missingValue();
+        const QString when = QStringLiteral("01/03/2024 09:30:00");
+        const auto grid = [&](const QString &spaziotempo, const QString &sovra, const QString &nozioli) {
+            return QStringList{QStringLiteral("Attività|Giusti|Su|Quando"), QStringLiteral("Durata-Tempo-Luogo|") + spaziotempo,
+                               QStringLiteral("Sovranozioli|") + sovra, QStringLiteral("Nozioli|") + nozioli};
+        };
+        const QString sound = QStringLiteral("|") + when;
+        QTest::newRow("infinite total") << QStringLiteral("sovrasbagliati = 1e999")
+                                        << grid(QStringLiteral("105|211") + sound, QStringLiteral("101|") + m + sound,
+                                                QStringLiteral("103|207") + sound);
+        QTest::newRow("text for a total") << QStringLiteral("nozioligiusti = 'molti'")
+                                          << grid(QStringLiteral("105|211") + sound, QStringLiteral("101|203") + sound,
+                                                  m + u'|' + m + sound);
+        QTest::newRow("empty total") << QStringLiteral("spaziotempogiusti = NULL")
+                                     << grid(m + u'|' + m + sound, QStringLiteral("101|203") + sound,
+                                             QStringLiteral("103|207") + sound);
+        QTest::newRow("date that is no date") << QStringLiteral("data = 'ieri'")
+                                              << grid(QStringLiteral("105|211|") + m, QStringLiteral("101|203|") + m,
+                                                      QStringLiteral("103|207|") + m);
+    }
+
+    void damagedValuesInTheLookUp()
+    {
+        QFETCH(QString, damage);
+        QFETCH(QStringList, grid);
+        ProgramRun run;
+        QVERIFY(run.ready() && run.createArchive({{QStringLiteral("Verdi Anna"), totals(100)}}));
+        QVERIFY(RawDb(run.archivePath()).exec(QStringLiteral("UPDATE nozioli SET ") + damage));
+        QVERIFY(run.start());
+        run.typeName(rossi);
+        run.answerExerciseSeven();
+        run.archivio();
+        QVERIFY2(run.results() && run.results()->isVisible(), "the pupil's own results first");
+        run.lookUp(QStringLiteral("verdi"), QStringLiteral("anna"));
+        QVERIFY(run.dialogs.messages.isEmpty() && run.dialogs.failures.isEmpty());
+        QCOMPARE(gridRows(run.results()), grid);
+    }
+
+    // Another program holds the archive for a second: from half a second on
+    // the program shows that it waits (busy cursor, a note), keeps running its
+    // timers and repainting, takes no second archiving meanwhile, and archives
+    // once the archive is free.
+    void waitingForTheArchive_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("Archivio dei risultati") << QStringLiteral("Archivio");
+        QTest::newRow("Esci") << QStringLiteral("Esci");
+    }
+
+    void waitingForTheArchive()
+    {
+        QFETCH(QString, command);
+        ProgramRun run;
+        QVERIFY(run.ready() && run.createArchive() && run.start());
+        run.typeName(rossi);
+        run.answerExerciseSeven();
+        struct PaintCounter : QObject
+        {
+            int paints = 0;
+            bool eventFilter(QObject *, QEvent *e) override
+            {
+                paints += e->type() == QEvent::Paint;
+                return false;
+            }
+        } counter;
+        run.main()->installEventFilter(&counter);
+        RawDb lock(run.archivePath());
+        QVERIFY2(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")), "the other program holds the archive");
+
+        int paintsBefore = -1;
+        bool noteShown = false, busyCursor = false, repainted = false, pressesIgnored = false;
+        QTimer::singleShot(700, run.main(), [&] {
+            paintsBefore = counter.paints;
+            run.main()->update();
+        });
+        QTimer::singleShot(900, run.main(), [&] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                if (w->objectName() == u"attesaArchivio" && w->isVisible())
+                    noteShown = w->findChild<QLabel *>()->text().contains(QStringLiteral("occupato"));
+            }
+            busyCursor = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+            repainted = counter.paints > paintsBefore;
+            run.archivio();
+            run.esci();
+            pressesIgnored = run.dialogs.failures.isEmpty() && run.finished->isEmpty()
+                && (!run.results() || !run.results()->isVisible());
+        });
+        QTimer::singleShot(1200, run.main(), [&] { lock.exec(QStringLiteral("ROLLBACK")); });
+        if (command == u"Archivio")
+            run.archivio();
+        else
+            run.esci();
+        QVERIFY2(noteShown && busyCursor, "the program shows that it waits");
+        QVERIFY2(repainted, "the window repaints while the program waits");
+        QVERIFY2(pressesIgnored, "no second archiving while waiting");
+        QVERIFY2(run.dialogs.failures.isEmpty(), qPrintable(run.dialogs.failures.join(u'\n')));
+        QVERIFY2(!QApplication::overrideCursor(), "the cursor is back");
+        for (QWidget *w : QApplication::topLevelWidgets())
+            QVERIFY2(w->objectName() != u"attesaArchivio" || !w->isVisible(), "the note is gone");
+        const std::optional<ResultRecord> row = run.row(rossi);
+        QVERIFY2(row && run.rowHoldsTotals(*row), "archived once the archive was free");
+        QCOMPARE(run.records().size(), 1);
+        if (command == u"Archivio")
+            QVERIFY(run.results() && run.results()->isVisible());
+        else
+            QCOMPARE(run.finished->count(), 1);
     }
 
     void helpDocumentFaults_data()

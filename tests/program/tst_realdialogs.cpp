@@ -108,6 +108,49 @@ private slots:
         QVERIFY2(texts.contains(QStringLiteral("Copia")) && texts.contains(QStringLiteral("Incolla")),
                  qPrintable(texts.join(u", ")));
     }
+
+    // A long name, typed or pasted, stops at the end of the field, in the
+    // pupil's sight: the name dialog and the look-up fields of the results window.
+    void nameFieldsTakeAName_data()
+    {
+        QTest::addColumn<bool>("pasted");
+        QTest::addColumn<int>("length");
+        QTest::newRow("typed, 250 characters") << false << 250;
+        QTest::newRow("pasted, 40000 characters") << true << 40000;
+    }
+
+    void nameFieldsTakeAName()
+    {
+        QFETCH(bool, pasted);
+        QFETCH(int, length);
+        const QString text = QStringLiteral("Cognomelunghissimo").repeated(length / 18 + 1).left(length);
+        const auto enter = [&](QLineEdit *edit) {
+            if (pasted)
+                edit->insert(text);     // as a paste does
+            else
+                QTest::keyClicks(edit, text);
+        };
+        QtDialogs dialogs;
+        int maxLength = -1;
+        whenModalShows([&](QWidget *modal) {
+            auto *edit = modal->findChild<QLineEdit *>();
+            maxLength = edit->maxLength();
+            enter(edit);
+            qobject_cast<QDialog *>(modal)->accept();
+        });
+        const QString answer = dialogs.askText(nullptr, FormNOME::namePrompt());
+        QCOMPARE(maxLength, NameMaxLength);
+        QCOMPARE(answer, text.left(NameMaxLength));
+
+        ResultsStore store;
+        Risultati results(store, dialogs);
+        for (const char *name : {"Text2", "Text1"}) {
+            auto *edit = results.findChild<QLineEdit *>(QString::fromLatin1(name));
+            enter(edit);
+            QCOMPARE(edit->maxLength(), NameMaxLength);
+            QCOMPARE(edit->text(), text.left(NameMaxLength));
+        }
+    }
 };
 
 QTEST_MAIN(TstRealDialogs)

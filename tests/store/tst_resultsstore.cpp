@@ -48,43 +48,95 @@ private slots:
     void openRefuses_data()
     {
         QTest::addColumn<QByteArray>("content");     // replaces the file; empty: keep it
-        QTest::addColumn<QString>("sql");            // then run on it
+        QTest::addColumn<QStringList>("sql");        // then run on it
         QTest::addColumn<int>("kind");
-        QTest::newRow("garbage") << garbage() << QString() << int(StoreError::NotAnArchive);
-        QTest::newRow("Jet database") << jetFile() << QString() << int(StoreError::NotAnArchive);
-        QTest::newRow("empty file") << QByteArray("", 0) << QStringLiteral("empty") << int(StoreError::NotAnArchive);
-        QTest::newRow("no table") << QByteArray() << QStringLiteral("DROP TABLE nozioli") << int(StoreError::WrongLayout);
-        QTest::newRow("no index") << QByteArray() << QStringLiteral("DROP INDEX nome") << int(StoreError::WrongLayout);
-        QTest::newRow("index allowing doubles")
-            << QByteArray() << QStringLiteral("DROP INDEX nome; CREATE INDEX nome ON nozioli(chiave)")
-            << int(StoreError::WrongLayout);
-        QTest::newRow("newer layout") << QByteArray() << QStringLiteral("PRAGMA user_version = 2")
-                                      << int(StoreError::WrongLayout);
+        QTest::addColumn<QString>("named");          // part of the message
+        const QString noRow;
+        QTest::newRow("garbage") << garbage() << QStringList() << int(StoreError::NotAnArchive) << noRow;
+        QTest::newRow("Jet database") << jetFile() << QStringList() << int(StoreError::NotAnArchive) << noRow;
+        QTest::newRow("empty file") << QByteArray("", 0) << QStringList{QStringLiteral("empty")}
+                                    << int(StoreError::NotAnArchive) << noRow;
+        const auto layout = [&](const char *name, const QStringList &sql, const char *named) {
+            QTest::newRow(name) << QByteArray() << sql << int(StoreError::WrongLayout) << QString::fromUtf8(named);
+        };
+        layout("no table", {QStringLiteral("DROP TABLE nozioli")}, "tabella «nozioli»");
+        layout("no index", {QStringLiteral("DROP INDEX nome")}, "indice «nome»");
+        layout("index allowing doubles",
+               {QStringLiteral("DROP INDEX nome"), QStringLiteral("CREATE INDEX nome ON nozioli(chiave)")},
+               "righe doppie");
+        layout("newer layout", {QStringLiteral("PRAGMA user_version = 2")}, "versione più recente");
+        layout("layout version -1", {QStringLiteral("PRAGMA user_version = -1")}, "user_version è -1");
+        // Code stored in the file, which would run on every archiving.
+        layout("AFTER INSERT trigger deleting the other rows",
+               {QStringLiteral("CREATE TRIGGER t AFTER INSERT ON nozioli BEGIN "
+                               "DELETE FROM nozioli WHERE rowid <> new.rowid; END")},
+               "trigger «t»");
+        layout("BEFORE UPDATE trigger rewriting totals",
+               {QStringLiteral("CREATE TRIGGER riscrivi BEFORE UPDATE ON nozioli BEGIN "
+                               "UPDATE nozioli SET sovragiusti = 0 WHERE rowid <> old.rowid; END")},
+               "trigger «riscrivi»");
+        layout("INSTEAD OF trigger on a view",
+               {QStringLiteral("CREATE VIEW vista AS SELECT * FROM nozioli"),
+                QStringLiteral("CREATE TRIGGER invece INSTEAD OF INSERT ON vista BEGIN DELETE FROM nozioli; END")},
+               "trigger «invece»");
+        layout("endless recursion",
+               {QStringLiteral("CREATE VIEW senzafine AS WITH RECURSIVE n(x) AS "
+                               "(SELECT 1 UNION ALL SELECT x + 1 FROM n) SELECT x FROM n"),
+                QStringLiteral("CREATE TRIGGER giro AFTER INSERT ON nozioli BEGIN "
+                               "INSERT INTO nozioli (nome) SELECT x FROM senzafine; END")},
+               "trigger «giro»");
+        layout("view", {QStringLiteral("CREATE VIEW elenco AS SELECT nome FROM nozioli")}, "vista «elenco»");
+        layout("another table", {QStringLiteral("CREATE TABLE nascosta (nome TEXT)")}, "tabella «nascosta»");
+        layout("another index", {QStringLiteral("CREATE INDEX per_data ON nozioli(data)")}, "indice «per_data»");
+        const QString columns = QStringLiteral("nome TEXT, data TEXT, sovragiusti REAL, sovrasbagliati REAL, "
+                                               "nozioligiusti REAL, noziolisbagliati REAL, spaziotempogiusti REAL, "
+                                               "spaziotemposbagliati REAL, chiave TEXT");
+        const auto rebuilt = [&](const QString &table) {
+            return QStringList{QStringLiteral("DROP TABLE nozioli"), table,
+                               QStringLiteral("CREATE UNIQUE INDEX nome ON nozioli(chiave)")};
+        };
+        layout("extra NOT NULL column without default",
+               rebuilt(QStringLiteral("CREATE TABLE nozioli (%1, classe TEXT NOT NULL)").arg(columns)),
+               "campo in più «classe»");
+        layout("CHECK", rebuilt(QStringLiteral("CREATE TABLE nozioli (%1, CHECK (sovragiusti < 0))").arg(columns)),
+               "CHECK");
+        layout("default value", rebuilt(QString(columns).replace(QStringLiteral("data TEXT"),
+                                                                 QStringLiteral("data TEXT DEFAULT 'ieri'"))
+                                            .prepend(QStringLiteral("CREATE TABLE nozioli ("))
+                                            .append(u')')),
+               "valore predefinito");
     }
 
     void openRefuses()
     {
         QFETCH(QByteArray, content);
-        QFETCH(QString, sql);
+        QFETCH(QStringList, sql);
         QFETCH(int, kind);
-        if (sql == u"empty")
+        QFETCH(QString, named);
+        if (sql == QStringList{QStringLiteral("empty")}) {
             overwriteFile(path, {});
-        else if (!content.isEmpty())
+        } else if (!content.isEmpty()) {
             replaceFile(path, content);
-        else {
+        } else {
             RawDb raw(path);
-            for (const QString &s : sql.split(u';'))
-                QVERIFY(raw.exec(s));
+            for (const QString &s : std::as_const(sql))
+                QVERIFY2(raw.exec(s), qPrintable(s));
         }
         const QByteArray before = readBytes(path);
         ResultsStore store;
         QVERIFY2(!store.open(path), "a file that is not a sound archive must not open");
         QCOMPARE(int(store.lastError().kind), kind);
-        QVERIFY2(store.lastError().message.contains(QDir::toNativeSeparators(dir->path())),
-                 "the message names the folder");
+        const QString message = store.lastError().message;
+        QVERIFY2(message.contains(QDir::toNativeSeparators(dir->path())) && message.contains(named), qPrintable(message));
         QVERIFY2(!store.listNames(), "a failed open is never reported as an empty list");
+        QVERIFY2(!store.save(QStringLiteral("Rossi Mario"), totals(1), at(1, 2, 3)), "nothing is written into it");
         store.close();
         QCOMPARE(readBytes(path), before);
+        if (kind == StoreError::WrongLayout) {
+            QVERIFY2(message.contains(QStringLiteral("insegnante")), "the teacher is to be asked");
+            const QString report = ResultsStore::verify(path).join(u'\n');
+            QVERIFY2(report.contains(named), qPrintable(report));
+        }
     }
 
     void newNameAddsOneCompleteRow()
@@ -138,6 +190,111 @@ private slots:
         other.join();
         QVERIFY2(locked, "the other connection held the archive");
         QVERIFY2(saved, qPrintable(store.lastError().message));
+    }
+
+    // Another program changes the schema while the store has the archive
+    // open: the next operation checks it again before it runs anything.
+    void changedWhileOpen_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("operation");
+        QTest::newRow("trigger, then archiving")
+            << QStringLiteral("CREATE TRIGGER t AFTER INSERT ON nozioli BEGIN DELETE FROM nozioli WHERE rowid <> new.rowid; END")
+            << QStringLiteral("save");
+        QTest::newRow("trigger on update, then archiving an archived name")
+            << QStringLiteral("CREATE TRIGGER t AFTER UPDATE ON nozioli BEGIN UPDATE nozioli SET nozioligiusti = 0; END")
+            << QStringLiteral("update");
+        QTest::newRow("view, then listing") << QStringLiteral("CREATE VIEW v AS SELECT * FROM nozioli")
+                                            << QStringLiteral("list");
+        QTest::newRow("column, then look-up") << QStringLiteral("ALTER TABLE nozioli ADD COLUMN x TEXT")
+                                              << QStringLiteral("find");
+    }
+
+    void changedWhileOpen()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QString, operation);
+        ResultsStore store;
+        QVERIFY(store.open(path));
+        QVERIFY(store.save(QStringLiteral("Bianchi Anna"), totals(10), at(1, 1, 1)));
+        QVERIFY(store.save(QStringLiteral("Rossi Mario"), totals(20), at(1, 1, 1)));
+        QVERIFY(RawDb(path).exec(sql));
+        const QList<QVariantList> before = RawDb(path).rows(QStringLiteral("SELECT * FROM nozioli ORDER BY rowid"));
+        bool done = false;
+        if (operation == u"save")
+            done = store.save(QStringLiteral("Verdi Ugo"), totals(30), at(2, 2, 2));
+        else if (operation == u"update")
+            done = store.save(QStringLiteral("Rossi Mario"), totals(30), at(2, 2, 2));
+        else if (operation == u"list")
+            done = store.listNames().has_value();
+        else
+            done = store.find(QStringLiteral("Rossi Mario"), nullptr) != ResultsStore::Lookup::Failed;
+        QVERIFY2(!done, "an archive changed into one the program does not make is refused");
+        QCOMPARE(int(store.lastError().kind), int(StoreError::WrongLayout));
+        store.close();
+        QCOMPARE(RawDb(path).rows(QStringLiteral("SELECT * FROM nozioli ORDER BY rowid")), before);
+    }
+
+    // A statement that would take longer than any sound archive needs is
+    // stopped, and the archive is free again at once.
+    void workIsBounded()
+    {
+        {
+            RawDb raw(path);
+            QVERIFY(raw.exec(QStringLiteral(
+                "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n LIMIT 3000) "
+                "INSERT INTO nozioli SELECT 'Alunno ' || x, '2024-01-01 10:00:00', 1, 2, 3, 4, 5, 6, 'alunno ' || x FROM n")));
+        }
+        ResultsStore store;
+        QVERIFY(store.open(path));
+        store.setWorkLimitForTesting(5000);
+        QVERIFY2(!store.records(), "reading 3000 rows takes more than 5000 steps");
+        QCOMPARE(int(store.lastError().kind), int(StoreError::Other));
+        QVERIFY2(store.lastError().message.contains(QStringLiteral("troppo lavoro")), qPrintable(store.lastError().message));
+        QVERIFY2(RawDb(path).exec(QStringLiteral("BEGIN IMMEDIATE")), "nothing holds the archive");
+        store.setWorkLimitForTesting(0);
+        QCOMPARE(store.records().value_or(QList<ResultRecord>()).size(), 3000);
+    }
+
+    // While another program holds the archive, the listener hears of the wait
+    // at short intervals and of its end once; an operation started from the
+    // listener fails at once instead of entering SQLite a second time.
+    void lockWaitIsReported()
+    {
+        struct Listener : LockWaitListener
+        {
+            ResultsStore *store = nullptr;
+            int calls = 0, over = 0, lastMs = -1;
+            bool nestedFailed = false;
+            void waiting(int elapsedMs) override
+            {
+                if (calls++ == 0)
+                    nestedFailed = !store->listNames() && store->lastError().kind == StoreError::Locked;
+                lastMs = elapsedMs;
+            }
+            void waitOver() override { ++over; }
+        } listener;
+        ResultsStore store;
+        listener.store = &store;
+        store.setLockWaitListener(&listener);
+        QVERIFY(store.open(path));
+        std::promise<void> held;
+        std::thread other([&] {
+            RawDb raw(path);
+            raw.exec(QStringLiteral("BEGIN EXCLUSIVE"));
+            held.set_value();
+            QThread::msleep(400);
+            raw.exec(QStringLiteral("COMMIT"));
+        });
+        held.get_future().wait();
+        const bool saved = store.save(QStringLiteral("Rossi Mario"), totals(10), at(7, 8, 9));
+        other.join();
+        QVERIFY2(saved, qPrintable(store.lastError().message));
+        QVERIFY2(listener.calls >= 5 && listener.lastMs >= 200, qPrintable(QString::number(listener.calls)));
+        QCOMPARE(listener.over, 1);
+        QVERIFY2(listener.nestedFailed, "no second operation while one waits");
+        QVERIFY(store.save(QStringLiteral("Rossi Mario"), totals(11), at(7, 8, 9)));
+        QCOMPARE(listener.over, 1);     // no wait, nothing to tell
     }
 
     void findIgnoresCase_data()

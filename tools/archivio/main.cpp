@@ -130,8 +130,11 @@ int crea(const QStringList &args)
     return Success;
 }
 
+// A total the store could not read as a number (NaN) stays an empty field.
 QString csvNumber(double v)
 {
+    if (std::isnan(v))
+        return QString();
     if (std::isfinite(v) && v == std::floor(v) && std::fabs(v) < 1e15)
         return QString::number(qint64(v));
     return QString::number(v, 'g', 17);
@@ -297,8 +300,10 @@ int verifica(const QStringList &args)
     if (!archive)
         return Failure;
     const QString path = *archive;
-    const QStringList problems = ResultsStore::verify(path);
+    ArchiveFacts facts;
+    const QStringList problems = ResultsStore::verify(path, &facts);
     if (problems.isEmpty()) {
+        // And the program itself opens it and reads every row.
         ResultsStore store;
         std::optional<QList<ResultRecord>> rows;
         if (store.open(path))
@@ -310,10 +315,11 @@ int verifica(const QStringList &args)
         say(u8("L'archivio «%1» è in ordine: %2 righe, struttura versione %3.")
                 .arg(native(path))
                 .arg(rows->size())
-                .arg(ResultsStore::LayoutVersion));
+                .arg(facts.version));
         return Success;
     }
-    if (!QFileInfo::exists(path)) {
+    // No file to have problems: what is there instead is the one message.
+    if (!QFileInfo(path).isFile()) {
         say(problems.first());
         return Failure;
     }

@@ -64,9 +64,11 @@ QString kindName(StoreError::Kind kind)
     switch (kind) {
     case StoreError::None: return QStringLiteral("none");
     case StoreError::Missing: return QStringLiteral("missing");
+    case StoreError::BrokenLink: return QStringLiteral("broken-link");
     case StoreError::Unreadable: return QStringLiteral("unreadable");
     case StoreError::NotAnArchive: return QStringLiteral("not-an-archive");
     case StoreError::WrongLayout: return QStringLiteral("wrong-layout");
+    case StoreError::Journal: return QStringLiteral("journal");
     case StoreError::ReadOnly: return QStringLiteral("read-only");
     case StoreError::Locked: return QStringLiteral("locked");
     case StoreError::DiskFull: return QStringLiteral("disk-full");
