@@ -7,7 +7,6 @@
 
 #include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 #include <QTextCursor>
@@ -15,10 +14,15 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cerrno>
 #include <limits>
 #include <memory>
 #include <utility>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace rtf {
 
@@ -944,17 +948,27 @@ bool loadRtfFile(const QString &path, QTextDocument &document, const ReadOptions
             *error = reason;
         return false;
     };
-    const QFileInfo info(path);
-    if (!info.exists())
-        return fail(QStringLiteral("il file non esiste"));
-    // Devices and pipes are refused: they could be endless or never answer.
-    if (!info.isFile())
-        return fail(QStringLiteral("non è un file"));
-    if (info.size() > MaxFileSize)
-        return fail(QStringLiteral("il file è troppo grande"));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Opened before it is looked at, without waiting: a pipe or a device put
+    // in the file's place is opened at once and then refused for what it is,
+    // so that nothing can swap the file between the check and the reading.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return fail(errno == ENOENT ? QStringLiteral("il file non esiste")
+                                    : QStringLiteral("il file non si può leggere"));
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return fail(QStringLiteral("il file non si può leggere"));
+    }
+    struct stat status;
+    if (::fstat(fd, &status) != 0)
+        return fail(QStringLiteral("il file non si può leggere"));
+    // Devices and pipes are refused: they could be endless or never answer.
+    if (!S_ISREG(status.st_mode))
+        return fail(QStringLiteral("non è un file"));
+    if (status.st_size > MaxFileSize)
+        return fail(QStringLiteral("il file è troppo grande"));
     const QByteArray data = file.read(MaxFileSize + 1);
     if (data.size() > MaxFileSize)
         return fail(QStringLiteral("il file è troppo grande"));

@@ -57,7 +57,8 @@ bool readRtf(const QByteArray &data, QTextDocument &document, const ReadOptions 
 
 // Reads a file and fills the document from it. Returns false, with a reason
 // in Italian and the document left empty, when the file is missing,
-// unreadable, empty, larger than MaxFileSize or not RTF.
+// unreadable, not a regular file, empty, larger than MaxFileSize or not RTF.
+// Never waits for a pipe or a device put in the file's place.
 bool loadRtfFile(const QString &path, QTextDocument &document, QString *error = nullptr);
 bool loadRtfFile(const QString &path, QTextDocument &document, const ReadOptions &options,
                  QString *error = nullptr);
