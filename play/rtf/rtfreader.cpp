@@ -106,6 +106,7 @@ class Reader
 public:
     Reader(QByteArrayView data, QTextDocument &document, const ReadOptions &options);
     void read();
+    bool cut() const { return m_budget.cut; }
 
 private:
     Group &top() { return m_stack.back(); }
@@ -171,7 +172,7 @@ private:
     int m_footnotes = 0;
 
     RowDefinition m_row;
-    Budget m_budget{MaxParagraphs, MaxFormatRuns, MaxTableCells};
+    Budget m_budget;
     Sink m_main;
     std::unique_ptr<QTextDocument> m_notesDocument;
     QTextCursor m_notesEditBlock;
@@ -183,6 +184,8 @@ Reader::Reader(QByteArrayView data, QTextDocument &document, const ReadOptions &
     , m_end(data.data() + data.size())
     , m_document(document)
     , m_formats(options.scale)
+    , m_budget{options.maxParagraphs, options.maxFormatRuns, options.maxTableCells,
+               std::max(options.maxCharacters, 0)}
     , m_main(document, m_formats, &m_row, m_budget)
 {
     m_stack.reserve(MaxGroupDepth + 1);
@@ -219,7 +222,8 @@ void Reader::read()
     // and a view lays out the document once at the end.
     QTextCursor editBlock(&m_document);
     editBlock.beginEditBlock();
-    while (m_p < m_end && !m_done) {
+    // Once the text allowed is written, nothing after it can show.
+    while (m_p < m_end && !m_done && !m_budget.cut) {
         const char c = *m_p;
         switch (c) {
         case '{':
@@ -908,8 +912,10 @@ void Reader::finish()
 } // namespace
 
 bool readRtf(const QByteArray &data, QTextDocument &document, const ReadOptions &options,
-             QString *error)
+             QString *error, bool *cut)
 {
+    if (cut)
+        *cut = false;
     document.clear();
     QByteArrayView text(data);
     if (text.startsWith("\xEF\xBB\xBF"))
@@ -929,7 +935,10 @@ bool readRtf(const QByteArray &data, QTextDocument &document, const ReadOptions 
     }
     const bool undo = document.isUndoRedoEnabled();
     document.setUndoRedoEnabled(false);
-    Reader(text, document, options).read();
+    Reader reader(text, document, options);
+    reader.read();
+    if (cut)
+        *cut = reader.cut();
     document.setUndoRedoEnabled(undo);
     return true;
 }
@@ -940,8 +949,10 @@ bool readRtf(const QByteArray &data, QTextDocument &document, QString *error)
 }
 
 bool loadRtfFile(const QString &path, QTextDocument &document, const ReadOptions &options,
-                 QString *error)
+                 QString *error, bool *cut)
 {
+    if (cut)
+        *cut = false;
     const auto fail = [&](const QString &reason) {
         document.clear();
         if (error)
@@ -974,7 +985,7 @@ bool loadRtfFile(const QString &path, QTextDocument &document, const ReadOptions
         return fail(QStringLiteral("il file è troppo grande"));
     if (data.isEmpty() && file.error() != QFileDevice::NoError)
         return fail(QStringLiteral("il file non si può leggere"));
-    return readRtf(data, document, options, error);
+    return readRtf(data, document, options, error, cut);
 }
 
 bool loadRtfFile(const QString &path, QTextDocument &document, QString *error)

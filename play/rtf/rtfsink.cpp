@@ -68,6 +68,7 @@ Sink::Sink(QTextDocument &document, const Formats &formats, const RowDefinition 
 
 void Sink::text(QStringView s, const CharState &c, const ParaState &p)
 {
+    s = affordable(s);
     if (s.isEmpty())
         return;
     ensureBlock(c, p);
@@ -76,6 +77,19 @@ void Sink::text(QStringView s, const CharState &c, const ParaState &p)
     appendToRun(s);
     m_runState = c;
     m_empty = false;
+}
+
+// The beginning of s that the budget still pays for.
+QStringView Sink::affordable(QStringView s)
+{
+    qsizetype n = std::min<qsizetype>(s.size(), m_budget.characters);
+    // A surrogate pair is kept whole or not at all, also when it comes in two parts.
+    if (n > 0 && n == m_budget.characters && QChar::isHighSurrogate(s[n - 1].unicode()))
+        --n;
+    m_budget.characters -= int(n);
+    if (n < s.size())
+        m_budget.cut = true;
+    return s.first(n);
 }
 
 void Sink::appendToRun(QStringView s)
@@ -132,7 +146,8 @@ void Sink::ensureBlock(const CharState &c, const ParaState &p)
                 // More cells than columns: the rest share the last cell.
                 flushRun();
                 m_cursor = m_table->cellAt(m_row, m_column).lastCursorPosition();
-                m_cursor.insertText(QString(QChar(Tab)));
+                if (!affordable(QStringView(&Tab, 1)).isEmpty())
+                    m_cursor.insertText(QString(QChar(Tab)));
                 m_pastLastCell = false;
                 m_fresh = false;
                 m_pending = false;
@@ -146,8 +161,10 @@ void Sink::ensureBlock(const CharState &c, const ParaState &p)
         m_pending = false;
         if (!m_run.isEmpty() && !(m_runState == c) && mayChangeFormat())
             flushRun();
-        m_run.append(QChar(LineSeparator));
-        m_runState = c;
+        if (!affordable(QStringView(&LineSeparator, 1)).isEmpty()) {
+            m_run.append(QChar(LineSeparator));
+            m_runState = c;
+        }
     } else if (m_pending) {
         flushRun();
         --m_budget.paragraphs;

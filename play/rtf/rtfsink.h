@@ -16,6 +16,8 @@ struct Budget
     int paragraphs;
     int runs;
     int cells;
+    int characters;   // of text, line breaks and tabs; beyond it text is dropped
+    bool cut = false; // text was dropped for want of characters
 };
 
 // The row definition in effect (\trowd ... \cellx).
@@ -55,6 +57,7 @@ public:
 
 private:
     void flushRun();
+    QStringView affordable(QStringView s);
     void appendToRun(QStringView s);
     bool mayChangeFormat() const;
     void ensureBlock(const CharState &c, const ParaState &p);

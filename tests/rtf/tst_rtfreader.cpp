@@ -446,6 +446,37 @@ private slots:
         QVERIFY2(document->blockCount() <= rtf::MaxParagraphs + 3, "paragraphs are built up to the limit only");
     }
 
+    void characterLimit_data()
+    {
+        QTest::addColumn<QByteArray>("rtf");
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("within the limit") << QByteArray("{\\rtf1 abc\\par def}") << 6
+                                          << QStringLiteral("abc\ndef") << false;
+        QTest::newRow("past the limit") << QByteArray("{\\rtf1 abc\\par def}") << 5
+                                        << QStringLiteral("abc\nde") << true;
+        QTest::newRow("line breaks count")
+            << QByteArray("{\\rtf1 a\\line b\\line c}") << 3 << QStringLiteral("a\u2028b") << true;
+        QTest::newRow("a surrogate pair kept whole or not at all")
+            << QByteArray("{\\rtf1 a\\u-10179?\\u-8704?}") << 2 << QStringLiteral("a") << true;
+    }
+
+    void characterLimit()
+    {
+        QFETCH(QByteArray, rtf);
+        QFETCH(int, limit);
+        QFETCH(QString, expected);
+        QFETCH(bool, cut);
+        rtf::ReadOptions options;
+        options.maxCharacters = limit;
+        QTextDocument document;
+        bool wasCut = !cut;
+        QVERIFY(rtf::readRtf(rtf, document, options, nullptr, &wasCut));
+        QCOMPARE(rtftesting::text(document), expected);
+        QCOMPARE(wasCut, cut);
+    }
+
     void loadFile_data()
     {
         QTest::addColumn<QString>("name");
