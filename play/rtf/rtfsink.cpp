@@ -22,32 +22,49 @@ constexpr int MaxRunsPerParagraph = 400;
 constexpr int MaxWordLength = 256;
 constexpr char16_t ZeroWidthSpace = 0x200B;
 
+// Qt shapes a cluster of combining marks in time growing with the square of
+// its length; marks past this many in a row, counting the invisible format
+// characters they may hang on, are left out.
+constexpr int MaxMarksInARow = 32;
+
 bool needsCare(char16_t u)
 {
     return (u < 0x20 && u != Tab) || u == 0x2029 || u == 0xFFFC || u == 0xFDD0 || u == 0xFDD1
         || QChar::isSurrogate(u);
 }
 
+bool attaches(char32_t c)
+{
+    return QChar::isMark(c) || QChar::category(c) == QChar::Other_Format;
+}
+
 } // namespace
 
 QString sanitized(QString text)
 {
-    const auto bad = std::find_if(text.cbegin(), text.cend(),
-                                  [](QChar c) { return needsCare(c.unicode()); });
+    const auto bad = std::find_if(text.cbegin(), text.cend(), [](QChar c) {
+        return needsCare(c.unicode()) || attaches(c.unicode());
+    });
     if (bad == text.cend())
         return text;
     QString out;
     out.reserve(text.size());
     const qsizetype n = text.size();
+    int attached = 0; // marks and format characters in a row
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t u = text.at(i).unicode();
-        if (!needsCare(u)) {
+        const bool pair = QChar::isHighSurrogate(u) && i + 1 < n && text.at(i + 1).isLowSurrogate();
+        const char32_t c = pair ? QChar::surrogateToUcs4(u, text.at(i + 1).unicode()) : u;
+        attached = attaches(c) ? attached + 1 : 0;
+        if (attached > MaxMarksInARow && QChar::isMark(c)) {
+            i += pair ? 1 : 0;
+        } else if (!needsCare(u)) {
             out.append(QChar(u));
         } else if (u < 0x20) {
             continue; // controls, line feeds and carriage returns included
         } else if (u == 0x2029) {
             out.append(QChar(QChar::LineSeparator));
-        } else if (QChar::isHighSurrogate(u) && i + 1 < n && text.at(i + 1).isLowSurrogate()) {
+        } else if (pair) {
             out.append(QChar(u));
             out.append(text.at(++i));
         } else {

@@ -96,7 +96,8 @@ private:
 
 // Text with the characters a document must not receive as text replaced:
 // controls other than tab, paragraph separators, the object replacement and
-// frame marks of QTextDocument, and unpaired surrogates.
+// frame marks of QTextDocument, and unpaired surrogates; and with combining
+// marks past the 32nd in a row left out.
 QString sanitized(QString text);
 
 } // namespace rtf::detail

@@ -143,6 +143,11 @@ private slots:
             "{\\rtf1 " + nested(rtf::MaxGroupDepth - 1, "x") + "}", QStringLiteral("x"));
         row("content deeper than the limit ignored, groups balanced",
             "{\\rtf1 a" + nested(rtf::MaxGroupDepth, "x") + "b}", QStringLiteral("ab"));
+        row("combining marks past the 32nd in a row left out", "{\\rtf1 a" + repeated("\\u769?", 40) + "b}",
+            u'a' + QString(32, QChar(0x0301)) + u'b');
+        row("marks on invisible format characters counted with them",
+            "{\\rtf1 a" + repeated("\\u769?\\u8203?", 20) + "}",
+            u'a' + QStringLiteral("\u0301\u200B").repeated(16) + QString(4, QChar(0x200B)));
     }
 
     void text()
