@@ -16,11 +16,11 @@ namespace helppanel {
 // become lines of the last one, as in the reader. A help document of a few
 // pages is far within them, and the panel opens in a fraction of a second
 // whatever the file holds.
-constexpr int MaxCharacters = 30000;
-constexpr int MaxParagraphs = 1000;
-constexpr int MaxFormatRuns = 1000;
-constexpr int MaxTableCells = 500;
-constexpr LayoutBounds MaxLayout{2000, 3000, 1000000};
+constexpr int MaxCharacters = 20000;
+constexpr int MaxParagraphs = 500;
+constexpr int MaxFormatRuns = 500;
+constexpr int MaxTableCells = 300;
+constexpr LayoutBounds MaxLayout{1000, 2000, 1000000};
 
 // The help document, looked for in the current folder.
 QString fileName();
