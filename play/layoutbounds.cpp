@@ -79,7 +79,7 @@ bool cutToLayoutBounds(QTextDocument &document, qreal width, const LayoutBounds 
         if (table) {
             const int row = table->cellAt(block.position()).row();
             removeFrom(document, table->lastPosition() + 1);
-            table->removeRows(row, table->rows() - row); // all of them: the table goes
+            table->removeRows(row, table->rows() - row); // from the first row on, the whole table goes
         } else {
             removeFrom(document, block.position() + cut);
         }
