@@ -1,8 +1,8 @@
 #include "app/runnozioli.h"
 
 #include "app/module1.h"
-#include "play/flatstyle.h"
 #include "archive/dialogs.h"
+#include "play/flatstyle.h"
 #include "settings/settings.h"
 
 #include <QApplication>

@@ -1,14 +1,22 @@
-// libFuzzer target for the rich-text reader: any bytes are read into a
-// document, which is then laid out, so that faults of both the reader and
-// the layout of what it builds show up under the sanitizers.
+// libFuzzer target for the rich-text reader and the help panel: any bytes
+// are read into a text view of the panel's size exactly as the panel reads
+// them (its limits, its scaling, cut to its bounds at its width), and the
+// view then lays the whole document out, so that faults of the reader, of
+// the bounds and of the layout of what they keep show up under the
+// sanitizers. A document laid out taller than the bounds allow ends the run;
+// one whose layout never ends fails it by libFuzzer's time limit.
 
-#include "play/rtf/rtfreader.h"
+#include "play/fnozioli.h"
+#include "play/helppanel.h"
+#include "play/twips.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QApplication>
 #include <QByteArray>
-#include <QGuiApplication>
+#include <QTextBrowser>
 #include <QTextDocument>
 
+#include <array>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -18,8 +26,27 @@ namespace {
 
 // Kept for the life of the process: libFuzzer ends it with exit(), and Qt
 // does not expect its application object to go in static destruction.
-QGuiApplication *application = nullptr;
+QApplication *application = nullptr;
 QtMessageHandler qtHandler = nullptr;
+
+// The panel as the main window shows it on screens of common sizes.
+struct Panel
+{
+    TwipMapping mapping;
+    QTextBrowser *view = nullptr;
+};
+std::array<Panel, 3> panels;
+
+Panel makePanel(QSize screen)
+{
+    Panel panel{TwipMapping::fitting(screen, FNozioli::LayoutTwips)};
+    panel.view = new QTextBrowser;
+    panel.view->setReadOnly(true);
+    panel.view->setOpenLinks(false);
+    panel.view->setGeometry(helppanel::area(panel.mapping, QRect(QPoint(0, 0), screen)));
+    panel.view->show();
+    return panel;
+}
 
 // Broken pictures and scripts no installed font can shape are the daily bread
 // of fuzzing: Qt's complaints about them are dropped. A complaint of the text
@@ -54,32 +81,31 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     static char *argv[] = {name, nullptr};
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qtHandler = qInstallMessageHandler(messageHandler);
-    application = new QGuiApplication(argc, argv);
+    application = new QApplication(argc, argv);
+    panels = {makePanel(QSize(1024, 768)), makePanel(QSize(1280, 1024)), makePanel(QSize(1920, 1080))};
 
     // The first layout loads the font database, which takes longer than the
     // time allowed to one input; it is done here, before any input is timed.
-    QTextDocument warmUp;
-    rtf::readRtf(QByteArrayLiteral("{\\rtf1 a {\\b b} {\\i c}}"), warmUp);
-    warmUp.documentLayout()->documentSize();
+    for (const Panel &panel : panels) {
+        helppanel::loadData(*panel.view->document(), QByteArrayLiteral("{\\rtf1 a {\\b b} {\\i c}}"),
+                            panel.mapping);
+        panel.view->document()->documentLayout()->documentSize();
+    }
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
-    // The scale of the view follows the size of the input, so that every
-    // input is read the same way each time and scaled reading is covered too.
-    static constexpr qreal scales[] = {1.0, 0.5, 2.5};
-    rtf::ReadOptions options;
-    options.scale = scales[size % 3];
-
-    QTextDocument document;
-    QString error;
-    rtf::readRtf(bytes, document, options, &error);
-    document.setTextWidth(600);
+    // The screen follows the size of the input, so that every input is read
+    // the same way each time.
+    const Panel &panel = panels[size % panels.size()];
+    QTextDocument &document = *panel.view->document();
+    helppanel::loadData(document, bytes, panel.mapping);
     const QSizeF laidOut = document.documentLayout()->documentSize();
-    // A laid-out document never has a negative height.
-    if (laidOut.height() < 0)
+    // The panel's bounds are measured as Qt lays out; a document laid out
+    // far taller than they allow got past them. Nor is a height negative.
+    if (laidOut.height() < 0 || laidOut.height() > 2 * helppanel::MaxLayout.height)
         __builtin_trap();
     return 0;
 }

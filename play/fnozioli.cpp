@@ -461,9 +461,7 @@ void FNozioli::relayout()
 
 QRect FNozioli::helpRect() const
 {
-    // 12000 twips are wider than the layout: on a screen that limits the
-    // scale by its width the panel would reach past the edge, scroll bar and all.
-    return m_mapping.rect(0, 0, 12000, 9000).intersected(rect());
+    return helppanel::area(m_mapping, rect());
 }
 
 bool FNozioli::helpShown() const

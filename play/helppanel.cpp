@@ -29,6 +29,69 @@ void showMessage(QTextDocument &document, const TwipMapping &mapping)
     cursor.insertText(missingMessage());
 }
 
+void appendCutNote(QTextDocument &document, const TwipMapping &mapping)
+{
+    QTextCursor cursor(&document);
+    cursor.movePosition(QTextCursor::End);
+    QTextBlockFormat bf;
+    bf.setAlignment(Qt::AlignHCenter);
+    bf.setTopMargin(mapping.pixels(240));
+    QTextCharFormat cf;
+    cf.setFont(mapping.font(TwipMapping::Face::Arial, 12.0, true));
+    if (cursor.block().length() > 1) {
+        cursor.insertBlock(bf, cf);
+    } else { // the empty block where the cut fell
+        cursor.setBlockFormat(bf);
+        cursor.setBlockCharFormat(cf);
+    }
+    cursor.insertText(cutNote(), cf);
+}
+
+// Fills document through read, which reads the help document with the
+// options given and tells whether it left text out.
+template <typename Read>
+bool fill(QTextDocument &document, const TwipMapping &mapping, Read read)
+{
+    // Nothing is laid out while the document is read, scaled and cut: with
+    // no page size its layout waits, and a view lays out what is left once
+    // the page size is back. A document in no view is measured at the width
+    // of the panel's layout.
+    const QSizeF page = document.pageSize();
+    const qreal width = page.width() > 0 ? page.width() : mapping.pixels(12000);
+    document.setPageSize(QSizeF(0, 0));
+    // Nor is any of it kept for undoing.
+    const bool undo = document.isUndoRedoEnabled();
+    document.setUndoRedoEnabled(false);
+
+    // Text without a font of its own reads as the conventional default, Times 12 pt.
+    QFont base;
+    base.setFamilies(TwipMapping::families(TwipMapping::Face::TimesNewRoman));
+    base.setPointSizeF(DefaultPoints);
+    document.setDefaultFont(base);
+    rtf::ReadOptions options;
+    options.maxParagraphs = MaxParagraphs;
+    options.maxFormatRuns = MaxFormatRuns;
+    options.maxTableCells = MaxTableCells;
+    options.maxCharacters = MaxCharacters;
+    bool cut = false;
+    // A file cut short before its text, or holding none, would leave a blank
+    // panel that tells the pupil nothing.
+    const bool shown = read(options, &cut) && !document.toPlainText().trimmed().isEmpty();
+    if (shown) {
+        scaleDocument(document, mapping);
+        document.setDocumentMargin(mapping.pixels(120));
+        if (cutToLayoutBounds(document, width, MaxLayout))
+            cut = true;
+        if (cut)
+            appendCutNote(document, mapping);
+    } else {
+        showMessage(document, mapping);
+    }
+    document.setUndoRedoEnabled(undo);
+    document.setPageSize(page);
+    return shown;
+}
+
 } // namespace
 
 QString fileName()
@@ -36,10 +99,22 @@ QString fileName()
     return locations::helpDocument();
 }
 
+QRect area(const TwipMapping &mapping, const QRect &window)
+{
+    // 12000 twips are wider than the layout: on a screen that limits the
+    // scale by its width the panel would reach past the edge, scroll bar and all.
+    return mapping.rect(0, 0, 12000, 9000).intersected(window);
+}
+
 QString missingMessage()
 {
     return QStringLiteral("Non trovo il documento di aiuto «aiuto.rtf» nella cartella del programma, "
                           "oppure non si può leggere.");
+}
+
+QString cutNote()
+{
+    return QStringLiteral("Il documento di aiuto è troppo lungo: ne è mostrata solo la prima parte.");
 }
 
 void scaleDocument(QTextDocument &document, const TwipMapping &mapping)
@@ -88,21 +163,16 @@ void scaleDocument(QTextDocument &document, const TwipMapping &mapping)
 
 bool load(QTextDocument &document, const QString &path, const TwipMapping &mapping)
 {
-    // Text without a font of its own reads as the conventional default, Times 12 pt.
-    QFont base;
-    base.setFamilies(TwipMapping::families(TwipMapping::Face::TimesNewRoman));
-    base.setPointSizeF(DefaultPoints);
-    document.setDefaultFont(base);
-    QString error;
-    // A file cut short before its text, or holding none, would leave a blank
-    // panel that tells the pupil nothing.
-    if (!rtf::loadRtfFile(path, document, &error) || document.toPlainText().trimmed().isEmpty()) {
-        showMessage(document, mapping);
-        return false;
-    }
-    scaleDocument(document, mapping);
-    document.setDocumentMargin(mapping.pixels(120));
-    return true;
+    return fill(document, mapping, [&](const rtf::ReadOptions &options, bool *cut) {
+        return rtf::loadRtfFile(path, document, options, nullptr, cut);
+    });
+}
+
+bool loadData(QTextDocument &document, const QByteArray &data, const TwipMapping &mapping)
+{
+    return fill(document, mapping, [&](const rtf::ReadOptions &options, bool *cut) {
+        return rtf::readRtf(data, document, options, nullptr, cut);
+    });
 }
 
 } // namespace helppanel

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# Fuzzes the rich-text reader with libFuzzer under AddressSanitizer,
-# UndefinedBehaviorSanitizer and LeakSanitizer.
+# Fuzzes the rich-text reader and the help panel's bounds with libFuzzer under
+# AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer.
 #
 #   scripts/fuzz.sh [SECONDS]    (60 when not given)
 #
 # Builds build-fuzz/ with clang, every library instrumented, then runs fuzz_rtf
 # for SECONDS on a copy of the starting inputs (fuzz/corpus-rtf/, the reader's
 # test files and resources/aiuto.rtf) in a temporary folder, so the repository
-# is never written. An input that crashes, leaks, takes more than a second or
-# needs too much memory ends the run: its bytes are kept in build-fuzz/artifacts/
-# and the script exits non-zero. The log of the last run is build-fuzz/fuzz-rtf.log.
+# is never written. An input that crashes, leaks, takes more than a second,
+# needs too much memory or is laid out taller than the help panel allows ends
+# the run: its bytes are kept in build-fuzz/artifacts/ and the script exits
+# non-zero. The log of the last run is build-fuzz/fuzz-rtf.log.
 set -euo pipefail
 
 seconds=${1:-60}

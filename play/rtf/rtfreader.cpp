@@ -7,7 +7,6 @@
 
 #include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 #include <QTextCursor>
@@ -15,10 +14,15 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cerrno>
 #include <limits>
 #include <memory>
 #include <utility>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace rtf {
 
@@ -141,6 +145,7 @@ class Reader
 public:
     Reader(QByteArrayView data, QTextDocument &document, const ReadOptions &options);
     void read();
+    bool cut() const { return m_budget.cut; }
 
 private:
     Group &top() { return m_stack.back(); }
@@ -217,7 +222,7 @@ private:
     int m_footnotes = 0;
 
     RowDefinition m_row;
-    Budget m_budget{MaxParagraphs, MaxFormatRuns, MaxTableCells};
+    Budget m_budget;
     Sink m_main;
     std::unique_ptr<QTextDocument> m_notesDocument;
     QTextCursor m_notesEditBlock;
@@ -229,6 +234,8 @@ Reader::Reader(QByteArrayView data, QTextDocument &document, const ReadOptions &
     , m_end(data.data() + data.size())
     , m_document(document)
     , m_formats(options.scale)
+    , m_budget{options.maxParagraphs, options.maxFormatRuns, options.maxTableCells,
+               std::max(options.maxCharacters, 0)}
     , m_main(document, m_formats, &m_row, m_budget)
 {
     m_stack.reserve(MaxGroupDepth + 1);
@@ -265,7 +272,8 @@ void Reader::read()
     // and a view lays out the document once at the end.
     QTextCursor editBlock(&m_document);
     editBlock.beginEditBlock();
-    while (m_p < m_end && !m_done) {
+    // Once the text allowed is written, nothing after it can show.
+    while (m_p < m_end && !m_done && !m_budget.cut) {
         const char c = *m_p;
         switch (c) {
         case '{':
@@ -1011,8 +1019,10 @@ void Reader::finish()
 } // namespace
 
 bool readRtf(const QByteArray &data, QTextDocument &document, const ReadOptions &options,
-             QString *error)
+             QString *error, bool *cut)
 {
+    if (cut)
+        *cut = false;
     document.clear();
     QByteArrayView text(data);
     if (text.startsWith("\xEF\xBB\xBF"))
@@ -1032,7 +1042,10 @@ bool readRtf(const QByteArray &data, QTextDocument &document, const ReadOptions 
     }
     const bool undo = document.isUndoRedoEnabled();
     document.setUndoRedoEnabled(false);
-    Reader(text, document, options).read();
+    Reader reader(text, document, options);
+    reader.read();
+    if (cut)
+        *cut = reader.cut();
     document.setUndoRedoEnabled(undo);
     return true;
 }
@@ -1043,31 +1056,43 @@ bool readRtf(const QByteArray &data, QTextDocument &document, QString *error)
 }
 
 bool loadRtfFile(const QString &path, QTextDocument &document, const ReadOptions &options,
-                 QString *error)
+                 QString *error, bool *cut)
 {
+    if (cut)
+        *cut = false;
     const auto fail = [&](const QString &reason) {
         document.clear();
         if (error)
             *error = reason;
         return false;
     };
-    const QFileInfo info(path);
-    if (!info.exists())
-        return fail(QStringLiteral("il file non esiste"));
-    // Devices and pipes are refused: they could be endless or never answer.
-    if (!info.isFile())
-        return fail(QStringLiteral("non è un file"));
-    if (info.size() > MaxFileSize)
-        return fail(QStringLiteral("il file è troppo grande"));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Opened before it is looked at, without waiting: a pipe or a device put
+    // in the file's place is opened at once and then refused for what it is,
+    // so that nothing can swap the file between the check and the reading.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return fail(errno == ENOENT ? QStringLiteral("il file non esiste")
+                                    : QStringLiteral("il file non si può leggere"));
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return fail(QStringLiteral("il file non si può leggere"));
+    }
+    struct stat status;
+    if (::fstat(fd, &status) != 0)
+        return fail(QStringLiteral("il file non si può leggere"));
+    // Devices and pipes are refused: they could be endless or never answer.
+    if (!S_ISREG(status.st_mode))
+        return fail(QStringLiteral("non è un file"));
+    if (status.st_size > MaxFileSize)
+        return fail(QStringLiteral("il file è troppo grande"));
     const QByteArray data = file.read(MaxFileSize + 1);
     if (data.size() > MaxFileSize)
         return fail(QStringLiteral("il file è troppo grande"));
     if (data.isEmpty() && file.error() != QFileDevice::NoError)
         return fail(QStringLiteral("il file non si può leggere"));
-    return readRtf(data, document, options, error);
+    return readRtf(data, document, options, error, cut);
 }
 
 bool loadRtfFile(const QString &path, QTextDocument &document, QString *error)

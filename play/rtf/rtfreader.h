@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <limits>
+
 class QTextDocument;
 
 // A reader of Rich Text Format that fills a QTextDocument through text
@@ -46,20 +48,29 @@ struct ReadOptions
     // that is scaled as a whole. Lengths are mapped at 96 dots per inch
     // (15 twips make one pixel) before scaling.
     qreal scale = 1.0;
+    // The limits above, for a view that lays out less.
+    int maxParagraphs = MaxParagraphs;
+    int maxFormatRuns = MaxFormatRuns;
+    int maxTableCells = MaxTableCells;
+    // Text beyond this many characters (line breaks and tabs included) is
+    // not read: the document ends there and the reading reports it cut.
+    int maxCharacters = std::numeric_limits<int>::max();
 };
 
 // Fills the document from RTF bytes, replacing its content and resources.
 // Never fails on broken input: what can be read is shown. Returns false,
 // leaving the document empty, only when the data is empty or not RTF at all.
+// cut tells whether text was left out for options.maxCharacters.
 bool readRtf(const QByteArray &data, QTextDocument &document, QString *error = nullptr);
 bool readRtf(const QByteArray &data, QTextDocument &document, const ReadOptions &options,
-             QString *error = nullptr);
+             QString *error = nullptr, bool *cut = nullptr);
 
 // Reads a file and fills the document from it. Returns false, with a reason
 // in Italian and the document left empty, when the file is missing,
-// unreadable, empty, larger than MaxFileSize or not RTF.
+// unreadable, not a regular file, empty, larger than MaxFileSize or not RTF.
+// Never waits for a pipe or a device put in the file's place.
 bool loadRtfFile(const QString &path, QTextDocument &document, QString *error = nullptr);
 bool loadRtfFile(const QString &path, QTextDocument &document, const ReadOptions &options,
-                 QString *error = nullptr);
+                 QString *error = nullptr, bool *cut = nullptr);
 
 } // namespace rtf

@@ -22,32 +22,49 @@ constexpr int MaxRunsPerParagraph = 400;
 constexpr int MaxWordLength = 256;
 constexpr char16_t ZeroWidthSpace = 0x200B;
 
+// Qt shapes a cluster of combining marks in time growing with the square of
+// its length; marks past this many in a row, counting the invisible format
+// characters they may hang on, are left out.
+constexpr int MaxMarksInARow = 32;
+
 bool needsCare(char16_t u)
 {
     return (u < 0x20 && u != Tab) || u == 0x2029 || u == 0xFFFC || u == 0xFDD0 || u == 0xFDD1
         || QChar::isSurrogate(u);
 }
 
+bool attaches(char32_t c)
+{
+    return QChar::isMark(c) || QChar::category(c) == QChar::Other_Format;
+}
+
 } // namespace
 
 QString sanitized(QString text)
 {
-    const auto bad = std::find_if(text.cbegin(), text.cend(),
-                                  [](QChar c) { return needsCare(c.unicode()); });
+    const auto bad = std::find_if(text.cbegin(), text.cend(), [](QChar c) {
+        return needsCare(c.unicode()) || attaches(c.unicode());
+    });
     if (bad == text.cend())
         return text;
     QString out;
     out.reserve(text.size());
     const qsizetype n = text.size();
+    int attached = 0; // marks and format characters in a row
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t u = text.at(i).unicode();
-        if (!needsCare(u)) {
+        const bool pair = QChar::isHighSurrogate(u) && i + 1 < n && text.at(i + 1).isLowSurrogate();
+        const char32_t c = pair ? QChar::surrogateToUcs4(u, text.at(i + 1).unicode()) : u;
+        attached = attaches(c) ? attached + 1 : 0;
+        if (attached > MaxMarksInARow && QChar::isMark(c)) {
+            i += pair ? 1 : 0;
+        } else if (!needsCare(u)) {
             out.append(QChar(u));
         } else if (u < 0x20) {
             continue; // controls, line feeds and carriage returns included
         } else if (u == 0x2029) {
             out.append(QChar(QChar::LineSeparator));
-        } else if (QChar::isHighSurrogate(u) && i + 1 < n && text.at(i + 1).isLowSurrogate()) {
+        } else if (pair) {
             out.append(QChar(u));
             out.append(text.at(++i));
         } else {
@@ -68,6 +85,7 @@ Sink::Sink(QTextDocument &document, const Formats &formats, const RowDefinition 
 
 void Sink::text(QStringView s, const CharState &c, const ParaState &p)
 {
+    s = affordable(s);
     if (s.isEmpty())
         return;
     ensureBlock(c, p);
@@ -76,6 +94,19 @@ void Sink::text(QStringView s, const CharState &c, const ParaState &p)
     appendToRun(s);
     m_runState = c;
     m_empty = false;
+}
+
+// The beginning of s that the budget still pays for.
+QStringView Sink::affordable(QStringView s)
+{
+    qsizetype n = std::min<qsizetype>(s.size(), m_budget.characters);
+    // A surrogate pair is kept whole or not at all, also when it comes in two parts.
+    if (n > 0 && n == m_budget.characters && QChar::isHighSurrogate(s[n - 1].unicode()))
+        --n;
+    m_budget.characters -= int(n);
+    if (n < s.size())
+        m_budget.cut = true;
+    return s.first(n);
 }
 
 void Sink::appendToRun(QStringView s)
@@ -132,7 +163,8 @@ void Sink::ensureBlock(const CharState &c, const ParaState &p)
                 // More cells than columns: the rest share the last cell.
                 flushRun();
                 m_cursor = m_table->cellAt(m_row, m_column).lastCursorPosition();
-                m_cursor.insertText(QString(QChar(Tab)));
+                if (!affordable(QStringView(&Tab, 1)).isEmpty())
+                    m_cursor.insertText(QString(QChar(Tab)));
                 m_pastLastCell = false;
                 m_fresh = false;
                 m_pending = false;
@@ -146,8 +178,10 @@ void Sink::ensureBlock(const CharState &c, const ParaState &p)
         m_pending = false;
         if (!m_run.isEmpty() && !(m_runState == c) && mayChangeFormat())
             flushRun();
-        m_run.append(QChar(LineSeparator));
-        m_runState = c;
+        if (!affordable(QStringView(&LineSeparator, 1)).isEmpty()) {
+            m_run.append(QChar(LineSeparator));
+            m_runState = c;
+        }
     } else if (m_pending) {
         flushRun();
         --m_budget.paragraphs;

@@ -16,6 +16,8 @@ struct Budget
     int paragraphs;
     int runs;
     int cells;
+    int characters;   // of text, line breaks and tabs; beyond it text is dropped
+    bool cut = false; // text was dropped for want of characters
 };
 
 // The row definition in effect (\trowd ... \cellx).
@@ -55,6 +57,7 @@ public:
 
 private:
     void flushRun();
+    QStringView affordable(QStringView s);
     void appendToRun(QStringView s);
     bool mayChangeFormat() const;
     void ensureBlock(const CharState &c, const ParaState &p);
@@ -93,7 +96,8 @@ private:
 
 // Text with the characters a document must not receive as text replaced:
 // controls other than tab, paragraph separators, the object replacement and
-// frame marks of QTextDocument, and unpaired surrogates.
+// frame marks of QTextDocument, and unpaired surrogates; and with combining
+// marks past the 32nd in a row left out.
 QString sanitized(QString text);
 
 } // namespace rtf::detail

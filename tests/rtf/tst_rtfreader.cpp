@@ -143,6 +143,11 @@ private slots:
             "{\\rtf1 " + nested(rtf::MaxGroupDepth - 1, "x") + "}", QStringLiteral("x"));
         row("content deeper than the limit ignored, groups balanced",
             "{\\rtf1 a" + nested(rtf::MaxGroupDepth, "x") + "b}", QStringLiteral("ab"));
+        row("combining marks past the 32nd in a row left out", "{\\rtf1 a" + repeated("\\u769?", 40) + "b}",
+            u'a' + QString(32, QChar(0x0301)) + u'b');
+        row("marks on invisible format characters counted with them",
+            "{\\rtf1 a" + repeated("\\u769?\\u8203?", 20) + "}",
+            u'a' + QStringLiteral("\u0301\u200B").repeated(16) + QString(4, QChar(0x200B)));
     }
 
     void text()
@@ -444,6 +449,37 @@ private slots:
         for (const QChar letter : letters)
             QCOMPARE(int(shown.count(letter)), times);
         QVERIFY2(document->blockCount() <= rtf::MaxParagraphs + 3, "paragraphs are built up to the limit only");
+    }
+
+    void characterLimit_data()
+    {
+        QTest::addColumn<QByteArray>("rtf");
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("within the limit") << QByteArray("{\\rtf1 abc\\par def}") << 6
+                                          << QStringLiteral("abc\ndef") << false;
+        QTest::newRow("past the limit") << QByteArray("{\\rtf1 abc\\par def}") << 5
+                                        << QStringLiteral("abc\nde") << true;
+        QTest::newRow("line breaks count")
+            << QByteArray("{\\rtf1 a\\line b\\line c}") << 3 << QStringLiteral("a\u2028b") << true;
+        QTest::newRow("a surrogate pair kept whole or not at all")
+            << QByteArray("{\\rtf1 a\\u-10179?\\u-8704?}") << 2 << QStringLiteral("a") << true;
+    }
+
+    void characterLimit()
+    {
+        QFETCH(QByteArray, rtf);
+        QFETCH(int, limit);
+        QFETCH(QString, expected);
+        QFETCH(bool, cut);
+        rtf::ReadOptions options;
+        options.maxCharacters = limit;
+        QTextDocument document;
+        bool wasCut = !cut;
+        QVERIFY(rtf::readRtf(rtf, document, options, nullptr, &wasCut));
+        QCOMPARE(rtftesting::text(document), expected);
+        QCOMPARE(wasCut, cut);
     }
 
     void loadFile_data()
