@@ -3,11 +3,15 @@
 // shows.
 #pragma once
 
+#include "play/colours.h"
+
 #include <QAbstractItemView>
 #include <QAnyStringView>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QGroupBox>
 #include <QLabel>
 #include <QSpontaneKeyEvent>
 #include <QStandardPaths>
@@ -55,6 +59,29 @@ inline void closeFromWindowSystem(QWidget *window)
     QCloseEvent event;
     QSpontaneKeyEvent::setSpontaneous(&event);
     QCoreApplication::instance()->notify(window, &event);
+}
+
+// Everything the pupil can see of a window's labels, check boxes, frames and
+// lists: captions, check marks, background colours, answer marks (by their
+// accessible description), enabled and hidden states, the item chosen. Taken
+// before and after a step that must change none of it.
+inline QStringList shownState(const QWidget *window)
+{
+    QStringList state;
+    const auto shown = [](const QWidget *w) {
+        return QStringList {w->objectName(), colours::background(w).name(), w->accessibleDescription(),
+                            QString::number(int(w->isEnabled()) + 2 * int(w->isHidden()))}
+            .join(u' ');
+    };
+    for (const QLabel *l : window->findChildren<QLabel *>())
+        state << shown(l) + u'=' + l->text();
+    for (const QCheckBox *b : window->findChildren<QCheckBox *>())
+        state << shown(b) + (b->isChecked() ? QStringLiteral(" x") : QStringLiteral(" o"));
+    for (const QGroupBox *g : window->findChildren<QGroupBox *>())
+        state << shown(g);
+    for (const QComboBox *c : window->findChildren<QComboBox *>())
+        state << shown(c) + u'=' + c->currentText();
+    return state;
 }
 
 // The colour actually painted at a point of the widget.
