@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QSpontaneKeyEvent>
@@ -91,9 +92,12 @@ inline QColor paintedAt(QWidget *widget, QPoint point)
 }
 
 // Runs under the program's name, which dialogs without a title of their own
-// show, with standard paths kept apart from the user's.
+// show, with standard paths kept apart from the user's and, through an
+// organisation named after the test, from the other tests that CTest runs at
+// the same time: results kept on this PC by one must not reach another.
 inline void setUpProgramTest()
 {
     QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(QFileInfo(QCoreApplication::applicationFilePath()).baseName());
     QCoreApplication::setApplicationName(QStringLiteral("Nozioli"));
 }

@@ -4,8 +4,6 @@
 
 #include "store/pendingresults.h"
 
-#include <QStandardPaths>
-
 namespace {
 
 const QString rossi = QStringLiteral("Rossi Mario");
@@ -31,11 +29,7 @@ class TstPending : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QStandardPaths::setTestModeEnabled(true);
-        QCoreApplication::setApplicationName(QStringLiteral("Nozioli"));
-    }
+    void initTestCase() { setUpProgramTest(); }
 
     void init()
     {
