@@ -4,6 +4,7 @@
 #pragma once
 
 #include "play/colours.h"
+#include "play/model/scoresheet.h"
 
 #include <QAbstractItemView>
 #include <QAnyStringView>
@@ -31,6 +32,16 @@ T *child(const QObject *window, QAnyStringView name)
 inline QString caption(const QObject *window, QAnyStringView name)
 {
     return child<QLabel>(window, name)->text();
+}
+
+// The captions of the ten counters of the main window, in the order of
+// ScoreSheet::Counter.
+inline QStringList counterCaptions(const QObject *window)
+{
+    QStringList captions;
+    for (int c = 0; c < ScoreSheet::CounterCount; ++c)
+        captions << caption(window, ScoreSheet::labelName(ScoreSheet::Counter(c)));
+    return captions;
 }
 
 inline void click(QWidget *widget)

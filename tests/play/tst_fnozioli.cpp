@@ -43,14 +43,7 @@ class TstFNozioli : public QObject
         return nullptr;
     }
 
-    // The captions of the ten counters, in the order of ScoreSheet::Counter.
-    QString counters() const
-    {
-        QStringList captions;
-        for (int c = 0; c < ScoreSheet::CounterCount; ++c)
-            captions << caption(w.get(), ScoreSheet::labelName(ScoreSheet::Counter(c)));
-        return captions.join(u' ');
-    }
+    QString counters() const { return counterCaptions(w.get()).join(u' '); }
 
     // As the pupil does: opens the list of Combo1 and confirms the item.
     void choose(int number) { chooseItem(get<QComboBox>("Combo1"), number - 1); }
