@@ -72,6 +72,7 @@ private slots:
             QVERIFY2(conceptLabel(i)->isHidden(), "the concept panel is hidden");
         QVERIFY(get("RichTextBox1")->isHidden() && get("CmdChiudiAiuto")->isHidden());
         QCOMPARE(counters(), u"0 0 0 0 0 0 0 0 0 0"_s);
+        QCOMPARE(get<QComboBox>("Combo1")->currentIndex(), -1);
 
         get<QTimer>("Timer1")->stop();   // the blinking prompt is no answer
         const QStringList before = shownState(w.get());
@@ -151,6 +152,7 @@ private slots:
             QCOMPARE(l->isVisible(), i < entry->count);
             if (i < entry->count) {
                 QCOMPARE(l->text(), entry->concepts[size_t(i + 1)]);
+                QCOMPARE(l->accessibleName(), l->text());
                 QCOMPARE(colours::background(l), colours::lightYellow);
                 QCOMPARE(l->mark(), AnswerMark::None);
             }
@@ -214,7 +216,7 @@ private slots:
     {
         QTest::addColumn<int>("next");
         QTest::newRow("the same exercise again") << 7;
-        QTest::newRow("another exercise") << 3;
+        QTest::newRow("the last exercise") << int(ExerciseBank::ExerciseCount);
     }
 
     // A choice clears the answers and the exercise's counters; the lesson's
