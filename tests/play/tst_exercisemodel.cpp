@@ -222,32 +222,6 @@ private slots:
                          == qint64(e) * 4, where);
         }
     }
-
-    void workedExampleOfExercise7()
-    {
-        model->startExercise(7);
-        QCOMPARE(model->currentExercise(), 7);
-        QCOMPARE(model->passage(), bank.key(7).passage);
-        QCOMPARE(model->superConceptsToFind(), u"2"_s);
-        QCOMPARE(model->conceptsToFind(), u"2"_s);
-        QVERIFY(!model->blinking());
-        QVERIFY(model->superConceptsEnabled() && model->framesEnabled());
-        QCOMPARE(model->answerSuperConcept(u"spazio"_s), Verdict::Right);
-        QCOMPARE(model->superConceptState(u"spazio"_s), AnswerState::Right);
-        QCOMPARE(v(C::sovragiustiesercizio), 1);
-        QCOMPARE(v(C::sovragiusti), 1);
-        QCOMPARE(model->conceptSlot(2).caption, u"rapporto tra ambiente e avvenimento"_s);
-        QVERIFY(!model->conceptSlot(3).shown);
-        QCOMPARE(model->answerConcept(2), Verdict::Right);
-        QCOMPARE(v(C::nozioligiustiesercizio), 1);
-        QCOMPARE(v(C::nozioligiusti), 1);
-        QCOMPARE(model->answerSuperConcept(u"economia"_s), Verdict::Wrong);
-        QCOMPARE(v(C::sovrasbagliatiesercizio), 1);
-        QCOMPARE(v(C::sovrasbagliati), 1);
-        QCOMPARE(model->checkBox(2), Verdict::Right); // "  Implicito" of Periodo
-        QCOMPARE(v(C::spaziotempogiusti), 1);
-        QVERIFY(!model->box(1).enabled && !model->box(2).enabled);
-    }
 };
 
 QTEST_APPLESS_MAIN(TstExerciseModel)

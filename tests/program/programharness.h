@@ -168,13 +168,7 @@ public:
     }
 
     // The captions of the ten counters of the main window.
-    QStringList counters() const
-    {
-        QStringList captions;
-        for (int c = 0; c < ScoreSheet::CounterCount; ++c)
-            captions << caption(main(), ScoreSheet::labelName(ScoreSheet::Counter(c)));
-        return captions;
-    }
+    QStringList counters() const { return counterCaptions(main()); }
 
     // Whether the row holds the six running totals the main window shows.
     bool rowHoldsTotals(const ResultRecord &r) const

@@ -4,15 +4,11 @@
 // ends with a message that names what failed, keeps every total of the lesson,
 // and a retry works once the cause is gone.
 #include "../store/archivefixture.h"
-#include "play/colours.h"
 #include "play/helppanel.h"
 #include "programharness.h"
 #include "play/rtf/rtfreader.h"
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QGroupBox>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QTextBrowser>
 #include <QTimer>
@@ -28,24 +24,10 @@ namespace {
 
 const QString rossi = QStringLiteral("Rossi Mario");
 
-// Everything of the main window the pupil can see of the exercise: captions,
-// colours, enabled and hidden states, check marks, the chosen exercise.
+// What the pupil sees of the exercise, and the exercise chosen.
 QStringList exerciseState(const FNozioli *window)
 {
-    QStringList state;
-    const auto flags = [](const QWidget *w) {
-        return QStringLiteral(" %1%2").arg(w->isEnabled() ? u'e' : u'-').arg(w->isHidden() ? u'h' : u'-');
-    };
-    for (const QLabel *l : window->findChildren<QLabel *>())
-        state << l->objectName() + u'=' + l->text() + u' ' + colours::background(l).name() + flags(l);
-    for (const QCheckBox *b : window->findChildren<QCheckBox *>())
-        state << b->objectName() + (b->isChecked() ? QStringLiteral(" x ") : QStringLiteral(" o "))
-                + colours::background(b).name() + flags(b);
-    for (const QGroupBox *g : window->findChildren<QGroupBox *>())
-        state << g->objectName() + flags(g);
-    state << QStringLiteral("Combo1=") + child<QComboBox>(window, "Combo1")->currentText()
-          << QStringLiteral("esercizio %1").arg(window->model().currentExercise());
-    return state;
+    return shownState(window) << QStringLiteral("esercizio %1").arg(window->model().currentExercise());
 }
 
 const char *const helpHeading = "Aiuto: come si fanno gli esercizi";

@@ -4,8 +4,6 @@
 
 #include "store/pendingresults.h"
 
-#include <QStandardPaths>
-
 namespace {
 
 const QString rossi = QStringLiteral("Rossi Mario");
@@ -31,13 +29,7 @@ class TstPending : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        // A data folder of this test's own: the other program tests, which may
-        // run at the same time, must not find (and apply) its pending results.
-        QStandardPaths::setTestModeEnabled(true);
-        QCoreApplication::setApplicationName(QStringLiteral("Nozioli-tst_pending"));
-    }
+    void initTestCase() { setUpProgramTest(); }
 
     void init()
     {
