@@ -198,6 +198,13 @@ void Risultati::nozioli()
     ResultRecord record;
     switch (m_store.find(m_shownName, &record)) {
     case ResultsStore::Lookup::NotFound:
+        // The numbers of the pupil shown before must not stand under this
+        // name: the bar shows the name looked for, over empty values.
+        for (int row = 1; row < m_grid->rowCount(); ++row) {
+            for (int column = 1; column < m_grid->columnCount(); ++column)
+                setCell(row, column, QString());
+        }
+        m_labNome->setText(m_shownName);
         m_dialogs.message(this, QStringLiteral("Nome non trovato"));
         return;
     case ResultsStore::Lookup::Failed:

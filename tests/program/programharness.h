@@ -70,6 +70,13 @@ inline QStringList expectedGrid(const ResultRecord &r)
             row("Sovranozioli", r.sovragiusti, r.sovrasbagliati), row("Nozioli", r.nozioligiusti, r.noziolisbagliati)};
 }
 
+// The grid after "Nome non trovato": its captions only.
+inline QStringList clearedGrid()
+{
+    return {QStringLiteral("Attività|Giusti|Su|Quando"), QStringLiteral("Durata-Tempo-Luogo|||"),
+            QStringLiteral("Sovranozioli|||"), QStringLiteral("Nozioli|||")};
+}
+
 // The program around "nozioli.mdb" in a temporary folder, which is the
 // current folder while it runs.
 class ProgramRun
