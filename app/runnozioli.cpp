@@ -83,7 +83,7 @@ int runNozioli(int argc, char **argv, const RunHooks &hooks)
         return ExitSettingsUnusable;
     }
 
-    Module1 program(dialogs, *settings);
+    Module1 program(dialogs, settings::withCommandLine(*settings, QCoreApplication::arguments()));
     // Queued, so that an end decided before the event loop runs still ends it.
     QObject::connect(&program, &Module1::finished, &app, &QCoreApplication::exit, Qt::QueuedConnection);
     if (hooks.beforeStart)

@@ -443,6 +443,16 @@ void FNozioli::placeInArea(const QRect &area)
     relayout();
 }
 
+void FNozioli::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    const TwipMapping fitted = TwipMapping::fitting(size(), MainLayoutTwips);
+    if (!(fitted == m_mapping)) {
+        m_mapping = fitted;
+        relayout();
+    }
+}
+
 void FNozioli::relayout()
 {
     setFont(m_mapping.font(TwipMapping::Face::MsSansSerif, 8.25));

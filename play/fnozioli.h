@@ -61,6 +61,9 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // A window maximized by the window system lays its controls out again for
+    // the client area it got, at one uniform scale.
+    void resizeEvent(QResizeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     bool focusNextPrevChild(bool next) override;
 

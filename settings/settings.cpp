@@ -153,7 +153,14 @@ std::optional<Settings> read(const QString &file, QString *error)
 
 bool fullScreen(const Settings &settings)
 {
-    return settings.fullScreen.value_or(true);
+    return settings.fullScreen.value_or(false);
+}
+
+Settings withCommandLine(Settings settings, const QStringList &arguments)
+{
+    if (arguments.contains(QStringLiteral("--schermo-intero")))
+        settings.fullScreen = true;
+    return settings;
 }
 
 bool writeArchiveFolder(const QString &file, const QString &folder, QString *error)

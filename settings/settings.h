@@ -38,9 +38,12 @@ std::optional<Settings> load(QString *error);
 // Reads one settings file, as load() does.
 std::optional<Settings> read(const QString &file, QString *error);
 
-// Whether the main window is shown full-screen: what the settings say,
-// full-screen when they say nothing.
+// Whether the main window is shown full-screen: what the settings say;
+// maximized, with its title bar, when they say nothing.
 bool fullScreen(const Settings &settings);
+// The settings with the program's command line applied: "--schermo-intero"
+// shows the main window full-screen whatever the file says.
+Settings withCommandLine(Settings settings, const QStringList &arguments);
 
 // Sets [archivio] cartella in the file to the folder (made absolute), which
 // must exist, keeping every other setting of the file. Creates the file and

@@ -45,7 +45,7 @@ private slots:
     {
         QTest::addColumn<std::optional<bool>>("setting");
         QTest::addColumn<bool>("fullScreen");
-        QTest::newRow("unset: full-screen") << std::optional<bool>() << true;
+        QTest::newRow("unset: maximized, with its title bar") << std::optional<bool>() << false;
         QTest::newRow("true: full-screen") << std::optional<bool>(true) << true;
         QTest::newRow("false: maximized") << std::optional<bool>(false) << false;
     }

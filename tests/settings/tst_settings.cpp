@@ -69,7 +69,7 @@ private slots:
         QVERIFY2(s, qPrintable(error));
         QCOMPARE(s->file, read.isEmpty() ? QString() : at(read));
         QCOMPARE(s->archiveFolder, read.isEmpty() ? QString() : QFileInfo(at(read)).absolutePath());
-        QCOMPARE(settings::fullScreen(*s), true);
+        QCOMPARE(settings::fullScreen(*s), false);   // maximized unless set
         QCOMPARE(settings::userFile(), at(QStringLiteral("@utente/nozioli/nozioli.ini")));
         QCOMPARE(settings::systemFile(), at(QStringLiteral("@sistema/nozioli/nozioli.ini")));
     }
@@ -83,16 +83,27 @@ private slots:
             << QByteArray("[archivio]\ncartella=@condivisa\n[finestra]\nschermo-intero=false\n")
             << QStringLiteral("@condivisa") << false;
         QTest::newRow("folder relative to the file") << QByteArray("[archivio]\ncartella=../condivisa/\n")
-                                                     << QStringLiteral("@condivisa") << true;
+                                                     << QStringLiteral("@condivisa") << false;
         QTest::newRow("quoted folder with a comma")
-            << QByteArray("[archivio]\ncartella=\"@3A, storia\"\n") << QStringLiteral("@3A, storia") << true;
+            << QByteArray("[archivio]\ncartella=\"@3A, storia\"\n") << QStringLiteral("@3A, storia") << false;
         QTest::newRow("empty values are unset") << QByteArray("[archivio]\ncartella=\n[finestra]\nschermo-intero=\n")
-                                                << QString() << true;
+                                                << QString() << false;
         QTest::newRow("sì") << QByteArray("[finestra]\nschermo-intero=Sì\n") << QString() << true;
         QTest::newRow("no") << QByteArray("[finestra]\nschermo-intero=no\n") << QString() << false;
         QTest::newRow("0") << QByteArray("[finestra]\nschermo-intero=0\n") << QString() << false;
         QTest::newRow("other keys are left to others")
-            << QByteArray("[archivio]\nserver=x\n[altro]\nchiave=1\n") << QString() << true;
+            << QByteArray("[archivio]\nserver=x\n[altro]\nchiave=1\n") << QString() << false;
+    }
+
+    void commandLine()
+    {
+        Settings maximized;
+        maximized.fullScreen = false;
+        const QStringList plain {QStringLiteral("nozioli")};
+        const QStringList full {QStringLiteral("nozioli"), QStringLiteral("--schermo-intero")};
+        QVERIFY(!settings::fullScreen(settings::withCommandLine(Settings(), plain)));
+        QVERIFY(settings::fullScreen(settings::withCommandLine(Settings(), full)));
+        QVERIFY2(settings::fullScreen(settings::withCommandLine(maximized, full)), "the option wins over the file");
     }
 
     void values()
