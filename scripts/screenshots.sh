@@ -22,24 +22,35 @@ sizes=(1280x1024 1920x1080)
 pupils=("Rossi Giulia" "Bianchi Luca" "Esposito Anna")
 
 . "$root/scripts/common.sh"
-install_missing xvfb xauth imagemagick xdotool python3
+install_missing xvfb xauth imagemagick xdotool openbox python3
 cmake --build "$build" --target nozioli nozioli-archivio nozioli-registro >/dev/null
 mkdir -p "$out"
 
 xvfb_pid=
+wm_pid=
 app_pid=
 work=
 template=$(mktemp -d)
 cleanup() {
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null || true
+    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null && wait "$wm_pid" 2>/dev/null || true
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null || true
     [ -n "$work" ] && rm -rf "$work"
-    app_pid= xvfb_pid= work=
+    app_pid= wm_pid= xvfb_pid= work=
 }
 trap 'cleanup; rm -rf "$template"' EXIT
 
-# The main window lays out 11835 x 9045 twips, scaled by s = min(w / 789, h / 603).
+# The main window lays out 11835 x 9045 twips in its client area of w x h
+# pixels, scaled by s = min(w / 789, h / 603); main_at ID sets main and scale.
 scale=1
+main=
+main_at() {
+    main=$1
+    local w h
+    w=$(xdotool getwindowgeometry --shell "$main" | sed -n 's/^WIDTH=//p')
+    h=$(xdotool getwindowgeometry --shell "$main" | sed -n 's/^HEIGHT=//p')
+    scale=$(awk -v w="$w" -v h="$h" 'BEGIN { a = w / 789; b = h / 603; print (a < b ? a : b) }')
+}
 to_pixels() { awk -v t="$1" -v s="$scale" 'BEGIN { printf "%d", t * s / 15 + 0.5 }'; }
 
 # Clicks the centre of a control of the main window given as left, top, width, height in twips.
@@ -47,12 +58,12 @@ click_twips() {
     local x y
     x=$(to_pixels $(( $1 + $3 / 2 )))
     y=$(to_pixels $(( $2 + $4 / 2 )))
-    xdotool mousemove "$x" "$y" click 1
+    xdotool mousemove --window "$main" "$x" "$y" click 1
     sleep 0.3
 }
 
 point_twips() {
-    xdotool mousemove "$(to_pixels "$1")" "$(to_pixels "$2")"
+    xdotool mousemove --window "$main" "$(to_pixels "$1")" "$(to_pixels "$2")"
     sleep 0.3
 }
 
@@ -116,16 +127,17 @@ shot() {
 }
 
 start_display() {
-    local w=${size%x*} h=${size#*x}
-    scale=$(awk -v w="$w" -v h="$h" 'BEGIN { a = w / 789; b = h / 603; print (a < b ? a : b) }')
     display=99
     while [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
     export DISPLAY=":$display"
     Xvfb "$DISPLAY" -screen 0 "${size}x24" -nolisten tcp >/dev/null 2>&1 &
     xvfb_pid=$!
-    for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && return 0; sleep 0.1; done
-    echo "Xvfb non parte" >&2
-    exit 1
+    for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+    xdotool getdisplaygeometry >/dev/null 2>&1 || { echo "Xvfb non parte" >&2; exit 1; }
+    # A window manager, so that the windows have their title bars as on a PC.
+    openbox --sm-disable >/dev/null 2>&1 &
+    wm_pid=$!
+    sleep 1
 }
 
 # Starts the program in the folder given, or else in a copy of the template
@@ -159,7 +171,7 @@ type_name() {
     wait_window '^Nozioli$' >/dev/null
     xdotool type --delay 20 "$1"
     xdotool key Return
-    wait_window 'ESERCIZI DI NOZIOLIZZAZIONE' >/dev/null
+    main_at "$(wait_window 'ESERCIZI DI NOZIOLIZZAZIONE')"
     sleep 0.3
 }
 
@@ -259,7 +271,7 @@ for size in "${sizes[@]}"; do
     shot formnome 1-nome "$form"
 
     click_window 8827 3187                                  # CmdOK
-    wait_window 'ESERCIZI DI NOZIOLIZZAZIONE' >/dev/null
+    main_at "$(wait_window 'ESERCIZI DI NOZIOLIZZAZIONE')"
     point_twips 60 60                                       # pointer on the bare background
     shot fnozioli 1-caricata
 
