@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QStyleFactory>
 #include <QTextStream>
 
@@ -36,7 +37,8 @@ int runRegistro(int argc, char **argv, const RegistroHooks &hooks)
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("ARCHIVIO"),
                                  QStringLiteral("l'archivio dei risultati da aprire (se manca, quello che usa "
-                                                "il programma degli alunni: «nozioli.mdb» nella cartella corrente)"),
+                                                "il programma degli alunni: «nozioli.mdb» nella cartella indicata "
+                                                "dalle impostazioni, altrimenti nella cartella corrente)"),
                                  QStringLiteral("[ARCHIVIO]"));
     parser.process(app);
     const QStringList args = parser.positionalArguments();
@@ -45,9 +47,21 @@ int runRegistro(int argc, char **argv, const RegistroHooks &hooks)
         return 2;
     }
 
+    QString path = args.isEmpty() ? QString() : args.first();
+    if (args.isEmpty()) {
+        QString problem;
+        const std::optional<QString> set = programArchivePath(&problem);
+        if (!set) {
+            // Also on the standard error, for whoever started the register from a terminal.
+            QTextStream(stderr) << problem << '\n';
+            QMessageBox::critical(nullptr, QStringLiteral("Registro di classe"), problem);
+            return RegistroSettingsUnusable;
+        }
+        path = *set;
+    }
+
     // The archive is read on a thread of its own while the window is built.
-    std::future<ClassRegister::Reading> reading =
-        std::async(std::launch::async, &ClassRegister::read, args.isEmpty() ? programArchivePath() : args.first());
+    std::future<ClassRegister::Reading> reading = std::async(std::launch::async, &ClassRegister::read, path);
     ClassRegister classRegister;
     RegistroWindow window(classRegister);
     window.openArchive(reading.get());
