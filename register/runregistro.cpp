@@ -10,8 +10,10 @@
 #include <QMessageBox>
 #include <QStyleFactory>
 #include <QTextStream>
+#include <QThread>
 
 #include <future>
+#include <memory>
 
 int runRegistro(int argc, char **argv, const RegistroHooks &hooks)
 {
@@ -60,13 +62,32 @@ int runRegistro(int argc, char **argv, const RegistroHooks &hooks)
         path = *set;
     }
 
-    // The archive is read on a thread of its own while the window is built.
-    std::future<ClassRegister::Reading> reading = std::async(std::launch::async, &ClassRegister::read, path);
+    // The archive is read on a thread of its own while the window is built:
+    // first a screenful of rows, which the window shows at once, then the
+    // whole class, put in their place once the event loop runs.
+    std::promise<ClassRegister::Reading> firstRows;
+    std::future<ClassRegister::Reading> first = firstRows.get_future();
+    ClassRegister::Reading whole;
+    const std::unique_ptr<QThread> reader(QThread::create([path, &firstRows, &whole] {
+        ClassRegister::Reading preview = ClassRegister::readFirst(path, ClassRegister::FirstRows);
+        const bool more = preview.partial;
+        firstRows.set_value(std::move(preview));
+        if (more)
+            whole = ClassRegister::read(path);
+    }));
     ClassRegister classRegister;
+    // Queued to this thread, so delivered once the event loop runs.
+    QObject::connect(reader.get(), &QThread::finished, &classRegister, [&classRegister, &whole] {
+        if (!whole.path.isEmpty())
+            classRegister.complete(std::move(whole));
+    });
+    reader->start();
     RegistroWindow window(classRegister);
-    window.openArchive(reading.get());
+    window.openArchive(first.get());
     if (hooks.beforeShow)
         hooks.beforeShow(window);
     window.show();
-    return app.exec();
+    const int status = app.exec();
+    reader->wait();
+    return status;
 }
