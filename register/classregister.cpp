@@ -4,20 +4,40 @@
 #include <QFile>
 #include <QFileInfo>
 
-ClassRegister::Reading ClassRegister::read(const QString &path)
+#include <functional>
+
+namespace {
+
+// Reads the archive at path read-only with one of the store's readings of rows.
+ClassRegister::Reading readWith(const QString &path,
+                                const std::function<std::optional<QList<ResultRecord>>(ResultsStore &)> &rows)
 {
-    Reading r;
+    ClassRegister::Reading r;
     r.path = QFileInfo(path).absoluteFilePath();
-    r.stamp = stampOf(r.path);
+    r.stamp = ClassRegister::stampOf(r.path);
     ResultsStore store;
     std::optional<QList<ResultRecord>> records;
     if (store.openReadOnly(r.path))
-        records = store.records();
+        records = rows(store);
     if (!records) {
         r.error = store.lastError();
         return r;
     }
     r.rows = ClassTableModel::prepare(*records);
+    return r;
+}
+
+} // namespace
+
+ClassRegister::Reading ClassRegister::read(const QString &path)
+{
+    return readWith(path, [](ResultsStore &store) { return store.records(); });
+}
+
+ClassRegister::Reading ClassRegister::readFirst(const QString &path, int count)
+{
+    Reading r = readWith(path, [count](ResultsStore &store) { return store.firstRecordsByKey(count); });
+    r.partial = !r.error && int(r.rows.size()) >= count;
     return r;
 }
 
@@ -65,9 +85,23 @@ bool ClassRegister::reload()
     return true;
 }
 
+bool ClassRegister::complete(Reading whole)
+{
+    if (!m_partial || whole.path != m_path)
+        return false;
+    if (whole.error) {
+        m_error = whole.error;
+        emit failed(m_error.message);
+        return false;
+    }
+    show(whole);
+    return true;
+}
+
 void ClassRegister::show(Reading &reading)
 {
     m_error = {};
+    m_partial = reading.partial;
     m_stamp = reading.stamp;
     m_table.setRows(std::move(reading.rows));
     watch();

@@ -21,6 +21,8 @@ class ClassRegister : public QObject
 public:
     // How long the register waits for an archiving to settle before reading.
     static constexpr int SettleMs = 150;
+    // The rows read first at start-up, more than a window shows.
+    static constexpr int FirstRows = 200;
 
     // What identifies an archive's content on disk without reading it.
     struct Stamp
@@ -40,11 +42,19 @@ public:
         Stamp stamp;                // taken before the reading
         std::vector<PupilRow> rows;
         StoreError error;           // set when the reading failed
+        bool partial = false;       // only the first rows of the archive
     };
     // Opens the archive read-only through the store, reads every row and
     // prepares the table's rows. Touches nothing else: safe on any thread, so
     // that the program can read while it builds its window.
     static Reading read(const QString &path);
+    // The same for the first count rows in the order of the folded names,
+    // read through the archive's index: something to show at once while the
+    // whole class is read. Partial unless fewer rows than count came. The rows
+    // missing are ones whose folded names come later in code-point order
+    // (among them names beginning with an accented letter), so the whole
+    // reading only adds rows to those shown.
+    static Reading readFirst(const QString &path, int count);
 
     explicit ClassRegister(QObject *parent = nullptr);
 
@@ -54,8 +64,16 @@ public:
     bool open(Reading reading);
     // Reads the archive on show again; false (and lastError) on failure.
     bool reload();
+    // Puts the whole reading of the archive on show in place of its first
+    // rows (a partial reading): the rows added are announced as inserted, so
+    // that views keep their selection and sort. Ignored (false) when the
+    // register no longer shows those first rows: read again or another
+    // archive opened in the meantime. A failed reading is told as reload() does.
+    bool complete(Reading whole);
 
     bool isOpen() const { return !m_path.isEmpty(); }
+    // Only the first rows of the archive are on show.
+    bool isPartial() const { return m_partial; }
     QString archivePath() const { return m_path; }
     const StoreError &lastError() const { return m_error; }
 
@@ -81,4 +99,5 @@ private:
     QString m_path;
     Stamp m_stamp;
     StoreError m_error;
+    bool m_partial = false;
 };

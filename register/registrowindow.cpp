@@ -304,6 +304,11 @@ void RegistroWindow::showLoaded()
     updateCount();
     updatePupilChart();
     updateClassCharts();
+    if (m_register.isPartial()) {
+        statusBar()->showMessage(QStringLiteral("Lettura dell'archivio in corso: per ora %1.")
+                                     .arg(pupils(m_register.table()->pupilCount())));
+        return;
+    }
     statusBar()->showMessage(QStringLiteral("Archivio letto alle %1: %2.")
                                  .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")),
                                       pupils(m_register.table()->pupilCount())));
@@ -324,8 +329,10 @@ void RegistroWindow::updateTitle()
     setWindowTitle(open ? QStringLiteral("Registro di classe — %1").arg(QFileInfo(path).fileName())
                         : QStringLiteral("Registro di classe"));
     m_archiveLabel->setText(open ? native(path) : QStringLiteral("nessun archivio aperto"));
-    for (QAction *a : {m_reload, m_spreadsheet, m_pdf})
-        a->setEnabled(open);
+    m_reload->setEnabled(open);
+    // The reports are of the whole class: not while only its first rows are read.
+    for (QAction *a : {m_spreadsheet, m_pdf})
+        a->setEnabled(open && !m_register.isPartial());
 }
 
 void RegistroWindow::updateCount()

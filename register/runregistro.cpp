@@ -7,10 +7,13 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QStyleFactory>
 #include <QTextStream>
+#include <QThread>
 
 #include <future>
+#include <memory>
 
 int runRegistro(int argc, char **argv, const RegistroHooks &hooks)
 {
@@ -36,7 +39,8 @@ int runRegistro(int argc, char **argv, const RegistroHooks &hooks)
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("ARCHIVIO"),
                                  QStringLiteral("l'archivio dei risultati da aprire (se manca, quello che usa "
-                                                "il programma degli alunni: «nozioli.mdb» nella cartella corrente)"),
+                                                "il programma degli alunni: «nozioli.mdb» nella cartella indicata "
+                                                "dalle impostazioni, altrimenti nella cartella corrente)"),
                                  QStringLiteral("[ARCHIVIO]"));
     parser.process(app);
     const QStringList args = parser.positionalArguments();
@@ -45,14 +49,45 @@ int runRegistro(int argc, char **argv, const RegistroHooks &hooks)
         return 2;
     }
 
-    // The archive is read on a thread of its own while the window is built.
-    std::future<ClassRegister::Reading> reading =
-        std::async(std::launch::async, &ClassRegister::read, args.isEmpty() ? programArchivePath() : args.first());
+    QString path = args.isEmpty() ? QString() : args.first();
+    if (args.isEmpty()) {
+        QString problem;
+        const std::optional<QString> set = programArchivePath(&problem);
+        if (!set) {
+            // Also on the standard error, for whoever started the register from a terminal.
+            QTextStream(stderr) << problem << '\n';
+            QMessageBox::critical(nullptr, QStringLiteral("Registro di classe"), problem);
+            return RegistroSettingsUnusable;
+        }
+        path = *set;
+    }
+
+    // The archive is read on a thread of its own while the window is built:
+    // first a screenful of rows, which the window shows at once, then the
+    // whole class, put in their place once the event loop runs.
+    std::promise<ClassRegister::Reading> firstRows;
+    std::future<ClassRegister::Reading> first = firstRows.get_future();
+    ClassRegister::Reading whole;
+    const std::unique_ptr<QThread> reader(QThread::create([path, &firstRows, &whole] {
+        ClassRegister::Reading preview = ClassRegister::readFirst(path, ClassRegister::FirstRows);
+        const bool more = preview.partial;
+        firstRows.set_value(std::move(preview));
+        if (more)
+            whole = ClassRegister::read(path);
+    }));
     ClassRegister classRegister;
+    // Queued to this thread, so delivered once the event loop runs.
+    QObject::connect(reader.get(), &QThread::finished, &classRegister, [&classRegister, &whole] {
+        if (!whole.path.isEmpty())
+            classRegister.complete(std::move(whole));
+    });
+    reader->start();
     RegistroWindow window(classRegister);
-    window.openArchive(reading.get());
+    window.openArchive(first.get());
     if (hooks.beforeShow)
         hooks.beforeShow(window);
     window.show();
-    return app.exec();
+    const int status = app.exec();
+    reader->wait();
+    return status;
 }

@@ -1028,6 +1028,18 @@ std::optional<QList<ResultRecord>> ResultsStore::records()
     return ok ? std::optional(rows) : std::nullopt;
 }
 
+std::optional<QList<ResultRecord>> ResultsStore::firstRecordsByKey(int count)
+{
+    m_error = {};
+    QList<ResultRecord> rows;
+    const bool ok = d->read(selectRecord() + QLatin1String(" ORDER BY chiave LIMIT ?"), {qMax(0, count)}, m_error,
+                            [&](const QSqlQuery &query) {
+                                rows << readRecord(query);
+                                return true;
+                            });
+    return ok ? std::optional(rows) : std::nullopt;
+}
+
 ResultsStore::Lookup ResultsStore::find(const QString &name, ResultRecord *record)
 {
     m_error = {};

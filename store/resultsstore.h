@@ -163,6 +163,10 @@ public:
 
     // Every row, empty names included, in the order the rows were added.
     std::optional<QList<ResultRecord>> records();
+    // The first rows in the order of their folded names (the key, which has
+    // a unique index), at most count: a screenful read without reading the
+    // whole table. nullopt on failure.
+    std::optional<QList<ResultRecord>> firstRecordsByKey(int count);
 
     enum class Lookup { Found, NotFound, Failed };
     // Finds the row whose name matches, ignoring case.

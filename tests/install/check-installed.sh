@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks an installation under PREFIX (an install into a DESTDIR): every file
-# is there, the desktop entry and the metainfo pass their validators, the
+# is there, the desktop entries and the metainfo pass their validators, the
 # manual pages render without a warning, each icon is of its folder's size.
 #
 #   check-installed.sh PREFIX
@@ -15,15 +15,19 @@ while read -r file; do
     [ -f "$prefix/$file" ] || fail "manca $file"
 done < <(grep -v '^#' "$here/installed-files.txt")
 [ -f "$prefix/share/doc/nozioli/LICENSE" ] || fail "manca share/doc/nozioli/LICENSE"
-[ -x "$prefix/bin/nozioli" ] && [ -x "$prefix/bin/nozioli-archivio" ] || fail "i programmi non sono eseguibili"
+for program in nozioli nozioli-archivio nozioli-registro; do
+    [ -x "$prefix/bin/$program" ] || fail "il programma $program non è eseguibile"
+done
 
 echo "desktop-file-validate:"
-out=$(desktop-file-validate "$prefix/share/applications/it.nozioli.Nozioli.desktop" 2>&1) || fail "voce del menu non valida"
-[ -z "$out" ] || { echo "$out"; fail "desktop-file-validate ha da ridire"; }
+for id in it.nozioli.Nozioli it.nozioli.Registro; do
+    out=$(desktop-file-validate "$prefix/share/applications/$id.desktop" 2>&1) || fail "voce del menu $id non valida"
+    [ -z "$out" ] || { echo "$out"; fail "desktop-file-validate ha da ridire su $id"; }
+done
 echo "appstreamcli validate --no-net:"
 appstreamcli validate --no-net "$prefix/share/metainfo/it.nozioli.Nozioli.metainfo.xml" || fail "metainfo non valido"
 
-for page in nozioli nozioli-archivio; do
+for page in nozioli nozioli-archivio nozioli-registro; do
     file="$prefix/share/man/man1/$page.1.gz"
     warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$file" 2>&1 >/dev/null) || fail "man -l $page"
     [ -z "$warnings" ] || { echo "$warnings"; fail "avvisi da man per $page"; }

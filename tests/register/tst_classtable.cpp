@@ -1,10 +1,15 @@
 // The class table of the register: shares, sorting, searching, the summary of
 // the charts and the spreadsheet file.
+#include "register/archivelocation.h"
 #include "register/classfilter.h"
 #include "register/classreport.h"
 #include "register/classtable.h"
 
+#include <QDir>
+#include <QFile>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -251,6 +256,51 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, cell);
         QCOMPARE(spreadsheetText(text), cell);
+    }
+
+    // The archive opened when none is named: the pupils' program's, by its
+    // settings ("@" stands for the test's folder).
+    void programArchive_data()
+    {
+        QTest::addColumn<QString>("setting");       // [archivio] cartella in ./nozioli.ini; none when null
+        QTest::addColumn<QString>("archive");       // empty: refused
+        QTest::newRow("no settings: the current folder") << QString() << QStringLiteral("@corrente/nozioli.mdb");
+        QTest::newRow("the folder set") << QStringLiteral("@condivisa") << QStringLiteral("@condivisa/nozioli.mdb");
+        QTest::newRow("a folder set relative to the file") << QStringLiteral("../condivisa")
+                                                           << QStringLiteral("@condivisa/nozioli.mdb");
+        QTest::newRow("a missing folder is refused, not the current one") << QStringLiteral("@manca") << QString();
+    }
+
+    void programArchive()
+    {
+        QFETCH(QString, setting);
+        QFETCH(QString, archive);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const auto at = [&dir](QString text) { return text.replace(u'@', dir.path() + u'/'); };
+        for (const char *folder : {"corrente", "utente", "sistema", "condivisa"})
+            QVERIFY(QDir(dir.path()).mkdir(QString::fromLatin1(folder)));
+        qputenv("XDG_CONFIG_HOME", at(QStringLiteral("@utente")).toUtf8());
+        qputenv("XDG_CONFIG_DIRS", at(QStringLiteral("@sistema")).toUtf8());
+        const QString startFolder = QDir::currentPath();
+        const auto back = qScopeGuard([&] { QDir::setCurrent(startFolder); });
+        QVERIFY(QDir::setCurrent(at(QStringLiteral("@corrente"))));
+        if (!setting.isNull()) {
+            QFile ini(QStringLiteral("nozioli.ini"));
+            QVERIFY(ini.open(QIODevice::WriteOnly));
+            ini.write("[archivio]\ncartella=\"" + at(setting).toUtf8() + "\"\n");
+        }
+
+        QString problem;
+        const std::optional<QString> path = programArchivePath(&problem);
+        if (archive.isEmpty()) {
+            QVERIFY(!path);
+            QVERIFY2(problem.contains(QStringLiteral("nozioli.ini")) && problem.contains(QStringLiteral("cartella")),
+                     qPrintable(problem));
+        } else {
+            QVERIFY2(path, qPrintable(problem));
+            QCOMPARE(QDir::cleanPath(*path), QDir::cleanPath(at(archive)));
+        }
     }
 };
 

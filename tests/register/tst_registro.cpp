@@ -7,6 +7,7 @@
 #include "register/registrowindow.h"
 #include "store/resultsstore.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -209,6 +210,36 @@ private slots:
         QTRY_COMPARE(reg.table()->pupilCount(), 2);
         QCOMPARE(window.selectedName(), QStringLiteral("Bianchi Luca"));
         QCOMPARE(namesShown(reg), (utf8({"Bianchi Luca", "Verdi Anna"})));
+    }
+
+    // At start-up the first rows by folded name are shown, then the whole
+    // class takes their place with the selection and the sort kept.
+    void firstRowsThenTheWholeClass()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("nozioli.mdb"));
+        QVERIFY(makeArchive(path, pupils + QList<Pupil>{{QStringLiteral("Amato Sara"), {1, 0}, {0, 0}, {0, 0}},
+                                                        {QString::fromUtf8("Élise Neri"), {1, 1}, {0, 0}, {0, 0}}}));
+        QVERIFY2(!ClassRegister::readFirst(path, 7).partial, "fewer rows than asked for are the whole class");
+        ClassRegister reg;
+        RegistroWindow window(reg);
+        // By folded name "=1+1", "amato sara", "bianchi luca" come first; "élise neri" last.
+        QVERIFY(window.openArchive(ClassRegister::readFirst(path, 3)));
+        QVERIFY(reg.isPartial());
+        auto *spreadsheet = window.findChild<QAction *>(QStringLiteral("esportaFoglio"));
+        QVERIFY2(!spreadsheet->isEnabled(), "no report of part of the class");
+        tableOf(window)->sortByColumn(ClassTableModel::OverallShare, Qt::DescendingOrder);
+        window.selectName(QStringLiteral("Bianchi Luca"));
+        QCOMPARE(namesShown(reg), (utf8({"Amato Sara", "=1+1", "Bianchi Luca"})));
+
+        QVERIFY(reg.complete(ClassRegister::read(path)));
+        QVERIFY(!reg.isPartial());
+        QVERIFY(spreadsheet->isEnabled());
+        QCOMPARE(window.selectedName(), QStringLiteral("Bianchi Luca"));
+        // Overall: Amato 100 %, D'Amico 77,8 %, Rossi 75 %, Élise 50 %, "=1+1" 0 %, Bianchi "–".
+        QCOMPARE(namesShown(reg),
+                 (utf8({"Amato Sara", "D'Amico Lia", "Rossi Niccolò", "Élise Neri", "=1+1", "Bianchi Luca"})));
+        QVERIFY2(!reg.complete(ClassRegister::read(path)), "the whole class is on show already");
     }
 
     // Reading every row takes the local time's offset once an hour of the

@@ -252,6 +252,13 @@ private slots:
         QCOMPARE(int(store.lastError().kind), int(StoreError::Other));
         QVERIFY2(store.lastError().message.contains(QStringLiteral("troppo lavoro")), qPrintable(store.lastError().message));
         QVERIFY2(RawDb(path).exec(QStringLiteral("BEGIN IMMEDIATE")), "nothing holds the archive");
+        // The first rows by key come through the key's index, well within the bound.
+        const std::optional<QList<ResultRecord>> first = store.firstRecordsByKey(3);
+        QVERIFY2(first, qPrintable(store.lastError().message));
+        QStringList firstNames;
+        for (const ResultRecord &r : *first)
+            firstNames << r.nome;
+        QCOMPARE(firstNames, QStringList({QStringLiteral("Alunno 1"), QStringLiteral("Alunno 10"), QStringLiteral("Alunno 100")}));
         store.setWorkLimitForTesting(0);
         QCOMPARE(store.records().value_or(QList<ResultRecord>()).size(), 3000);
     }
