@@ -12,39 +12,7 @@
 #include <QTextStream>
 #include <QTranslator>
 
-#include <fontconfig/fontconfig.h>
-
 #include <cstdio>
-#include <cstdlib>
-#include <thread>
-
-namespace {
-
-// Fontconfig reads and parses its configuration the first time a font is
-// looked up, about a fifth of the start-up. Reading it on another thread
-// while the application, the archive and the controls are set up takes that
-// off the way to the first paint. Fontconfig initialises its configuration
-// once, atomically, so a font lookup that comes first only makes the work
-// double, never wrong.
-class FontconfigWarmUp
-{
-public:
-    FontconfigWarmUp()
-    {
-        if (!std::getenv("NOZIOLI_NO_FONT_WARMUP"))
-            m_thread = std::thread([] { FcInit(); });
-    }
-    ~FontconfigWarmUp()
-    {
-        if (m_thread.joinable())
-            m_thread.join();
-    }
-
-private:
-    std::thread m_thread;
-};
-
-} // namespace
 
 bool installItalianTranslations(QCoreApplication &app)
 {
@@ -59,7 +27,6 @@ bool installItalianTranslations(QCoreApplication &app)
 
 int runNozioli(int argc, char **argv, const RunHooks &hooks)
 {
-    const FontconfigWarmUp warmUp;
     QApplication app(argc, argv);
     // No display name: Qt would append it to every window title. Dialogs
     // without a title of their own show the application's name instead.

@@ -18,7 +18,7 @@ build_packages=(
     cmake g++ make
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-qpa-plugins libgl-dev qt6-translations-l10n
     qt6-charts-dev libqt6opengl6-dev
-    libsqlite3-dev libfontconfig-dev pkg-config
+    libsqlite3-dev
     fonts-liberation fonts-dejavu-core
     poppler-utils tzdata
 )
