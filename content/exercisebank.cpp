@@ -4,6 +4,29 @@
 
 #include <initializer_list>
 
+namespace {
+
+template <typename Slots>
+QStringList upTo(const Slots &names, int count)
+{
+    QStringList list;
+    for (int p = 1; p <= count && p < int(names.size()); ++p)
+        list.append(names[size_t(p)]);
+    return list;
+}
+
+} // namespace
+
+QStringList ExerciseKey::superConceptList() const
+{
+    return upTo(superConcepts, superConceptCount);
+}
+
+QStringList ExerciseKey::conceptList() const
+{
+    return upTo(concepts, conceptCount);
+}
+
 ExerciseBank::ExerciseBank()
     : m_slots(SlotCount)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <vector>
@@ -21,6 +22,10 @@ struct ExerciseKey
     int durata = 0;  // 0 short, 1 medium, 2 long
     int luogo = 0;   // 1 explicit, 0 implicit
     int tempo = 0;   // 0 simultaneity, 1 succession
+
+    // The names at positions 1 to the count.
+    QStringList superConceptList() const;
+    QStringList conceptList() const;
 };
 
 // The 39 exercises, indexed by exercise number. Slots 0 and 40..200 hold no exercise.

@@ -53,14 +53,6 @@ const char16_t *const openings[] = {
 };
 static_assert(std::size(openings) == ExerciseBank::ExerciseCount);
 
-QStringList texts(const auto &fields, int count)
-{
-    QStringList list;
-    for (int p = 1; p <= count; ++p)
-        list.append(fields[size_t(p)]);
-    return list;
-}
-
 } // namespace
 
 class TstExerciseBank : public QObject
@@ -94,8 +86,8 @@ private slots:
         QVERIFY2(key.conceptCount >= 1 && key.conceptCount <= 4, "1 to 4 concepts");
         QVERIFY2(key.superConcepts[0].isEmpty() && key.concepts[0].isEmpty(), "position 0 stays empty");
 
-        const QStringList supers = texts(key.superConcepts, key.superConceptCount);
-        const QStringList concepts = texts(key.concepts, key.conceptCount);
+        const QStringList supers = key.superConceptList();
+        const QStringList concepts = key.conceptList();
         QVERIFY2(!supers.contains(QString()) && !concepts.contains(QString()), "no gap up to the count");
         QCOMPARE(QSet<QString>(supers.begin(), supers.end()).size(), supers.size());
         QCOMPARE(QSet<QString>(concepts.begin(), concepts.end()).size(), concepts.size());

@@ -113,14 +113,6 @@ QStringList split(const char16_t *words)
     return QString::fromUtf16(words).split(QStringLiteral(", "));
 }
 
-QStringList texts(const auto &fields, int count)
-{
-    QStringList list;
-    for (int p = 1; p <= count; ++p)
-        list.append(fields[size_t(p)]);
-    return list;
-}
-
 } // namespace
 
 class TstPassageCues : public QObject
@@ -146,7 +138,8 @@ private slots:
     {
         QStringList concepts;
         for (const ConceptTaxonomy::Entry &e : taxonomy.entries())
-            concepts += texts(e.concepts, e.count);
+            for (int k = 1; k <= e.count; ++k)
+                concepts << e.concepts[size_t(k)];
         QStringList listed = wordsOf.keys();
         concepts.sort();
         listed.sort();
@@ -164,7 +157,7 @@ private slots:
     {
         QFETCH(int, number);
         const ExerciseKey &key = bank.key(number);
-        const QStringList rightConcepts = texts(key.concepts, key.conceptCount);
+        const QStringList rightConcepts = key.conceptList();
         QStringList exempt;
         for (const Allowance &a : allowances) {
             if (a.exercise == number)
@@ -172,7 +165,7 @@ private slots:
         }
 
         QStringList cues;
-        for (const QString &superConcept : texts(key.superConcepts, key.superConceptCount)) {
+        for (const QString &superConcept : key.superConceptList()) {
             for (int p = 1; p <= taxonomy.conceptCount(superConcept); ++p) {
                 const QString entry = taxonomy.conceptAt(superConcept, p);
                 if (rightConcepts.contains(entry))

@@ -241,6 +241,18 @@ QString writeFile(const QString &fileName, const QByteArray &data)
     return {};
 }
 
+// Every row of the archive, as the program reads it; says why on failure.
+std::optional<QList<ResultRecord>> readRows(const QString &path, bool readOnly)
+{
+    ResultsStore store;
+    std::optional<QList<ResultRecord>> rows;
+    if (readOnly ? store.openReadOnly(path) : store.open(path))
+        rows = store.records();
+    if (!rows)
+        say(store.lastError().message);
+    return rows;
+}
+
 int esporta(const QStringList &args, const QString &output, bool sheet)
 {
     const std::optional<QString> archive = archiveArgument(args);
@@ -258,14 +270,9 @@ int esporta(const QStringList &args, const QString &output, bool sheet)
     QByteArray data;
     qsizetype count = 0;
     {
-        ResultsStore store;
-        std::optional<QList<ResultRecord>> rows;
-        if (store.open(path))
-            rows = store.records();
-        if (!rows) {
-            say(store.lastError().message);
+        const std::optional<QList<ResultRecord>> rows = readRows(path, false);
+        if (!rows)
             return Failure;
-        }
         if (sheet) {
             ClassTableModel table;
             table.setRecords(*rows);
@@ -304,14 +311,9 @@ int verifica(const QStringList &args)
     const QStringList problems = ResultsStore::verify(path, &facts);
     if (problems.isEmpty()) {
         // And the program itself opens it and reads every row.
-        ResultsStore store;
-        std::optional<QList<ResultRecord>> rows;
-        if (store.open(path))
-            rows = store.records();
-        if (!rows) {
-            say(store.lastError().message);
+        const std::optional<QList<ResultRecord>> rows = readRows(path, false);
+        if (!rows)
             return Failure;
-        }
         say(u8("L'archivio «%1» è in ordine: %2 righe, struttura versione %3.")
                 .arg(native(path))
                 .arg(rows->size())
@@ -339,14 +341,9 @@ int rapporto(const QStringList &args, const QString &output)
         say(u8("Il file PDF «%1» sarebbe l'archivio stesso: scegli un altro nome.").arg(native(output)));
         return Failure;
     }
-    ResultsStore store;
-    std::optional<QList<ResultRecord>> rows;
-    if (store.openReadOnly(path))
-        rows = store.records();
-    if (!rows) {
-        say(store.lastError().message);
+    const std::optional<QList<ResultRecord>> rows = readRows(path, true);
+    if (!rows)
         return Failure;
-    }
     ClassTableModel table;
     table.setRecords(*rows);
     ClassReportHeading heading;
