@@ -6,7 +6,6 @@
 // sanitizers. A document laid out taller than the bounds allow ends the run;
 // one whose layout never ends fails it by libFuzzer's time limit.
 
-#include "play/fnozioli.h"
 #include "play/helppanel.h"
 #include "play/twips.h"
 
@@ -39,7 +38,7 @@ std::array<Panel, 3> panels;
 
 Panel makePanel(QSize screen)
 {
-    Panel panel{TwipMapping::fitting(screen, FNozioli::LayoutTwips)};
+    Panel panel{TwipMapping::fitting(screen, MainLayoutTwips)};
     panel.view = new QTextBrowser;
     panel.view->setReadOnly(true);
     panel.view->setOpenLinks(false);
