@@ -142,17 +142,6 @@ bool Module1::esco()
     return leave(false);
 }
 
-bool Module1::totalsChanged() const
-{
-    const ArchiveTotals now = runningTotals(m_fnozioli->scoreSheet());
-    const ArchiveTotals before = m_archived.value_or(ArchiveTotals());
-    for (const TotalField &f : totalFields) {
-        if (now.*f.archived != before.*f.archived)
-            return true;
-    }
-    return false;
-}
-
 bool Module1::leave(bool alwaysArchive)
 {
     if (m_ended)
@@ -160,8 +149,10 @@ bool Module1::leave(bool alwaysArchive)
     // A click that comes while the program waits for a busy archive is dropped.
     if (m_lockWait.active())
         return false;
-    if (m_fnozioli && (alwaysArchive || totalsChanged())) {
-        const ArchiveTotals totals = runningTotals(m_fnozioli->scoreSheet());
+    const ArchiveTotals totals = m_fnozioli ? runningTotals(m_fnozioli->scoreSheet()) : ArchiveTotals();
+    // Unless it always archives, an exit writes only totals that changed
+    // since the last archiving of this run.
+    if (m_fnozioli && (alwaysArchive || totals != m_archived.value_or(ArchiveTotals()))) {
         for (;;) {
             const QDateTime now = QDateTime::currentDateTime();
             const ArchiveResult result = archivia(m_resultsDb, m_pupilName, totals, now);

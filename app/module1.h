@@ -93,7 +93,6 @@ private:
     // Writes the pending results of this PC into the archive; a failure is
     // said once and leaves them pending.
     void applyPendingResults();
-    bool totalsChanged() const;
 
     Dialogs &m_dialogs;
     Settings m_settings;

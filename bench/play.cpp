@@ -299,11 +299,11 @@ private:
         const QString name = m_module.pupilName();
         const QString key = ResultsStore::foldName(name);
         const ScoreSheet &sheet = m_main->scoreSheet();
-        const qint64 values[6] = {
-            sheet.value(ScoreSheet::spaziotempogiusti), sheet.value(ScoreSheet::spaziotemposbagliati),
-            sheet.value(ScoreSheet::sovragiusti),       sheet.value(ScoreSheet::sovrasbagliati),
-            sheet.value(ScoreSheet::nozioligiusti),     sheet.value(ScoreSheet::noziolisbagliati),
-        };
+        // The six totals in the order the store writes them.
+        qint64 values[totalFields.size()];
+        const ArchiveTotals totals = runningTotals(sheet);
+        for (size_t i = 0; i < totalFields.size(); ++i)
+            values[i] = totals.*totalFields[i].archived;
         for (int i = 0; i < m_archivings; ++i) {
             const auto real = [&] {
                 const std::int64_t t0 = bench::monotonicNs();

@@ -31,6 +31,8 @@ struct ArchiveTotals
     qint64 noziolisbagliati = 0;
     qint64 spaziotempogiusti = 0;
     qint64 spaziotemposbagliati = 0;
+
+    friend bool operator==(const ArchiveTotals &, const ArchiveTotals &) = default;
 };
 
 // The six running totals: each is a field of the table, of ResultRecord and of
