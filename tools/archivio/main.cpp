@@ -112,7 +112,7 @@ std::optional<QString> archiveArgument(const QStringList &args)
     const std::optional<QString> folder = programFolder();
     if (!folder)
         return std::nullopt;
-    return QDir(*folder).absoluteFilePath(ResultsStore::defaultFileName());
+    return QFileInfo(ResultsStore::pathIn(*folder)).absoluteFilePath();
 }
 
 int crea(const QStringList &args)
@@ -120,7 +120,7 @@ int crea(const QStringList &args)
     const std::optional<QString> folder = args.isEmpty() ? programFolder() : args.first();
     if (!folder)
         return Failure;
-    const QString path = QDir(*folder).absoluteFilePath(ResultsStore::defaultFileName());
+    const QString path = QFileInfo(ResultsStore::pathIn(*folder)).absoluteFilePath();
     StoreError error;
     if (!ResultsStore::create(path, &error)) {
         say(error.message);
