@@ -62,13 +62,13 @@ private slots:
         layout("index allowing doubles",
                {QStringLiteral("DROP INDEX nome"), QStringLiteral("CREATE INDEX nome ON nozioli(chiave)")},
                "righe doppie");
-        layout("newer layout", {QStringLiteral("PRAGMA user_version = 2")}, "versione più recente");
-        layout("layout version -1", {QStringLiteral("PRAGMA user_version = -1")}, "user_version è -1");
+        layout("newer layout", {QStringLiteral("PRAGMA user_version = 2")}, "versione più recente del programma (struttura 2)");
+        layout("layout version -1", {QStringLiteral("PRAGMA user_version = -1")}, "PRAGMA user_version è -1");
         // Code stored in the file, which would run on every archiving.
         layout("AFTER INSERT trigger deleting the other rows",
                {QStringLiteral("CREATE TRIGGER t AFTER INSERT ON nozioli BEGIN "
                                "DELETE FROM nozioli WHERE rowid <> new.rowid; END")},
-               "trigger «t»");
+               "il trigger «t»");
         layout("BEFORE UPDATE trigger rewriting totals",
                {QStringLiteral("CREATE TRIGGER riscrivi BEFORE UPDATE ON nozioli BEGIN "
                                "UPDATE nozioli SET sovragiusti = 0 WHERE rowid <> old.rowid; END")},
@@ -83,8 +83,8 @@ private slots:
                 QStringLiteral("CREATE TRIGGER giro AFTER INSERT ON nozioli BEGIN "
                                "INSERT INTO nozioli (nome) SELECT x FROM senzafine; END")},
                "trigger «giro»");
-        layout("view", {QStringLiteral("CREATE VIEW elenco AS SELECT nome FROM nozioli")}, "vista «elenco»");
-        layout("another table", {QStringLiteral("CREATE TABLE nascosta (nome TEXT)")}, "tabella «nascosta»");
+        layout("view", {QStringLiteral("CREATE VIEW elenco AS SELECT nome FROM nozioli")}, "la vista «elenco»");
+        layout("another table", {QStringLiteral("CREATE TABLE nascosta (nome TEXT)")}, "la tabella «nascosta»");
         layout("another index", {QStringLiteral("CREATE INDEX per_data ON nozioli(data)")}, "indice «per_data»");
         const QString columns = QStringLiteral("nome TEXT, data TEXT, sovragiusti REAL, sovrasbagliati REAL, "
                                                "nozioligiusti REAL, noziolisbagliati REAL, spaziotempogiusti REAL, "
@@ -95,9 +95,9 @@ private slots:
         };
         layout("extra NOT NULL column without default",
                rebuilt(QStringLiteral("CREATE TABLE nozioli (%1, classe TEXT NOT NULL)").arg(columns)),
-               "campo in più «classe»");
+               "campo in più «classe», obbligatorio (NOT NULL) e senza valore predefinito");
         layout("CHECK", rebuilt(QStringLiteral("CREATE TABLE nozioli (%1, CHECK (sovragiusti < 0))").arg(columns)),
-               "CHECK");
+               "vincolo CHECK");
         layout("default value", rebuilt(QString(columns).replace(QStringLiteral("data TEXT"),
                                                                  QStringLiteral("data TEXT DEFAULT 'ieri'"))
                                             .prepend(QStringLiteral("CREATE TABLE nozioli ("))
