@@ -490,12 +490,14 @@ def press_on(events, control, keys):
     key(keys)
 
 
-def answer(events, control, verdict, press="space"):
-    """Answers with the keyboard on control; the bus tells its verdict."""
+def answer(events, window, control, verdict, counted, press="space"):
+    """Answers with the keyboard on control; the bus tells its verdict, the
+    counters of window then read as counted."""
     press_on(events, control, press)
     events.wait("%s announces «%s»" % (describe(control), verdict),
                 lambda e: e.type == "object:property-change:accessible-description" and e.source == control)
     check(description_of(control) == verdict, "%s reads «%s»" % (describe(control), verdict))
+    expect_counters(window, **counted)
 
 
 def start(session, program_path, log_name):
@@ -553,24 +555,21 @@ def worked_example(session, program_path):
     check_window(main)
     expect_counters(main, **{c: 0 for c in COUNTERS})
 
-    answer(events, spazio, "giusto")
-    expect_counters(main, sovragiustiesercizio=1, sovragiusti=1, sovrasbagliati=0)
+    answer(events, main, spazio, "giusto", dict(sovragiustiesercizio=1, sovragiusti=1, sovrasbagliati=0))
     concepts = find_each(main, "push button", *SPAZIO_CONCEPTS)
     for control in concepts:
         check_operable(control)
 
-    answer(events, concepts[2], "giusto", press="Return")
-    expect_counters(main, nozioligiustiesercizio=1, nozioligiusti=1, noziolisbagliati=0)
-
-    answer(events, supers["economia"], "sbagliato")
-    expect_counters(main, sovrasbagliatiesercizio=1, sovrasbagliati=1, sovragiusti=1)
+    answer(events, main, concepts[2], "giusto", dict(nozioligiustiesercizio=1, nozioligiusti=1, noziolisbagliati=0),
+           press="Return")
+    answer(events, main, supers["economia"], "sbagliato",
+           dict(sovrasbagliatiesercizio=1, sovrasbagliati=1, sovragiusti=1))
 
     implicito = boxes[1]
-    answer(events, implicito, "giusto")
+    answer(events, main, implicito, "giusto", dict(spaziotempogiusti=1, spaziotemposbagliati=0))
     events.wait("«Implicito» under «Periodo» is announced checked", lambda e: e.type == "object:state-changed:checked"
                 and e.source == implicito and e.detail1 == 1)
     check("checked" in states(implicito), "«Implicito» under «Periodo» reads checked")
-    expect_counters(main, spaziotempogiusti=1, spaziotemposbagliati=0)
 
     press_on(events, archivio, "Return")
     risultati = program.window(RISULTATI)

@@ -453,15 +453,14 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<qint64>("size"); // > 0: the file is grown to this size; < 0: nothing written
         QTest::addColumn<bool>("loaded");
-        const auto file = [](const char *tag, const QByteArray &content, bool loaded) {
-            QTest::newRow(tag) << QStringLiteral("aiuto.rtf") << content << qint64(0) << loaded;
+        const auto file = [](const char *tag, const QByteArray &content, bool loaded, const char *name = "aiuto.rtf",
+                             qint64 size = 0) {
+            QTest::newRow(tag) << QString::fromUtf8(name) << content << size << loaded;
         };
-        QTest::newRow("missing") << QStringLiteral("manca.rtf") << QByteArray() << qint64(-1) << false;
-        QTest::newRow("folder") << QStringLiteral("cartella") << QByteArray() << qint64(-1) << false;
-        QTest::newRow("too large") << QStringLiteral("grande.rtf") << QByteArray("{\\rtf1 a")
-                                   << rtf::MaxFileSize + 1 << false;
-        QTest::newRow("largest allowed") << QStringLiteral("limite.rtf") << QByteArray("{\\rtf1 a}")
-                                         << rtf::MaxFileSize << true;
+        file("missing", QByteArray(), false, "manca.rtf", -1);
+        file("folder", QByteArray(), false, "cartella", -1);
+        file("too large", "{\\rtf1 a", false, "grande.rtf", rtf::MaxFileSize + 1);
+        file("largest allowed", "{\\rtf1 a}", true, "limite.rtf", rtf::MaxFileSize);
         file("good", "{\\rtf1 a}", true);
         file("empty", QByteArray(), false);
         file("blanks only", " \r\n\t", false);
