@@ -353,6 +353,10 @@ def find(window, role, name=None, parent=None):
     return found[0]
 
 
+def find_each(window, role, *names):
+    return [find(window, role, name) for name in names]
+
+
 def labels_of(acc):
     """The names of the labels that acc is labelled by."""
     names = []
@@ -450,14 +454,16 @@ def tab_to(events, target, limit=60):
 
 # ---- the checks ----
 
-def archived_rows(workdir):
+def check_archive(workdir):
+    """The archive holds the one row the answers make."""
     query = ("SELECT nome, printf('%g', sovragiusti), printf('%g', sovrasbagliati), printf('%g', nozioligiusti), "
              "printf('%g', noziolisbagliati), printf('%g', spaziotempogiusti), printf('%g', spaziotemposbagliati) "
              "FROM nozioli ORDER BY nome")
     out = subprocess.run(["sqlite3", "-separator", "|", os.path.join(workdir, "nozioli.mdb"), query],
                          capture_output=True, text=True, timeout=10)
     check(out.returncode == 0, "sqlite3 reads the archive: " + out.stderr)
-    return out.stdout.splitlines()
+    rows = out.stdout.splitlines()
+    check(rows == [EXPECTED_ROW], "the archive holds %s, not %s" % ([EXPECTED_ROW], rows))
 
 
 def counters(window):
@@ -477,37 +483,53 @@ def expect_counters(window, **expected):
     wait_until("the counters read %s (they read %s)" % (expected, counters(window)), probe, timeout=5)
 
 
-def answer(events, control, verdict, press="space"):
-    """Answers with the keyboard on control; the bus tells its verdict."""
+def press_on(events, control, keys):
+    """Tabs to control and presses keys there."""
     tab_to(events, control)
     events.clear()
-    key(press)
+    key(keys)
+
+
+def answer(events, window, control, verdict, counted, press="space"):
+    """Answers with the keyboard on control; the bus tells its verdict, the
+    counters of window then read as counted."""
+    press_on(events, control, press)
     events.wait("%s announces «%s»" % (describe(control), verdict),
                 lambda e: e.type == "object:property-change:accessible-description" and e.source == control)
     check(description_of(control) == verdict, "%s reads «%s»" % (describe(control), verdict))
+    expect_counters(window, **counted)
+
+
+def start(session, program_path, log_name):
+    """The program started, its name window focused; that window's list of names."""
+    program = Program(session.start_program(program_path, log_name))
+    events = Events()
+    formnome = program.window(FORMNOME)
+    give_focus(FORMNOME)
+    return program, events, formnome, find(formnome, "list", "Elenco dei nomi presenti in archivio")
+
+
+def quit_with(session, program, events, esco, keys):
+    """Ends the program with its button esco; it must end cleanly."""
+    press_on(events, esco, keys)
+    code = session.wait_end(program.process)
+    check(code == 0, "the program ends with 0, not %s" % code)
+    events.close()
 
 
 def worked_example(session, program_path):
     """The worked example of exercise 7, Tab, Space and Enter only, up to the results."""
-    program = Program(session.start_program(program_path, "program-1.log"))
-    events = Events()
-
-    formnome = program.window(FORMNOME)
-    give_focus(FORMNOME)
-    find(formnome, "list", "Elenco dei nomi presenti in archivio")
-    cmdnome = find(formnome, "push button", "INSERISCO IL MIO NOME")
-    find(formnome, "push button", "Esco")
+    program, events, formnome, _ = start(session, program_path, "program-1.log")
+    cmdnome, _ = find_each(formnome, "push button", "INSERISCO IL MIO NOME", "Esco")
     check_window(formnome)
 
-    tab_to(events, cmdnome)
-    key("space")
+    press_on(events, cmdnome, "space")
     dialog = wait_until("the dialog for the name shows", lambda: next(
         (w for w in program.windows() if role_of(w) == "dialog" and "showing" in states(w)), None))
     check(name_of(dialog) == "Nozioli", "the name dialog is named after the program, not «%s»" % name_of(dialog))
     field = find(dialog, "text")
     check(name_of(field).startswith("Scrivi qui sotto PRIMA il cognome"), "the name's text box is named by its prompt")
-    find(dialog, "push button", "OK")
-    find(dialog, "push button", "Annulla")
+    find_each(dialog, "push button", "OK", "Annulla")
     check_window(dialog)
     wait_until("the name's text box has the focus", lambda: "focused" in states(field))
     type_text(PUPIL)
@@ -527,73 +549,51 @@ def worked_example(session, program_path):
     wait_until("exercise 7 starts", lambda: "enabled" in states(spazio))
     check(name_of(combo) == "7", "the exercise list reads «7», not «%s»" % name_of(combo))
 
-    supers = {name: find(main, "push button", name) for name in SUPER_CONCEPTS}
+    supers = dict(zip(SUPER_CONCEPTS, find_each(main, "push button", *SUPER_CONCEPTS)))
     boxes = [find(main, "check box", caption, parent=frame) for frame, caption in BOXES]
-    for name in ("? Aiuto ?", "Archivio dei risultati", "Esci"):
-        find(main, "push button", name)
+    archivio = find_each(main, "push button", "? Aiuto ?", "Archivio dei risultati", "Esci")[1]
     check_window(main)
     expect_counters(main, **{c: 0 for c in COUNTERS})
 
-    answer(events, spazio, "giusto")
-    expect_counters(main, sovragiustiesercizio=1, sovragiusti=1, sovrasbagliati=0)
-    concepts = [find(main, "push button", name) for name in SPAZIO_CONCEPTS]
+    answer(events, main, spazio, "giusto", dict(sovragiustiesercizio=1, sovragiusti=1, sovrasbagliati=0))
+    concepts = find_each(main, "push button", *SPAZIO_CONCEPTS)
     for control in concepts:
         check_operable(control)
 
-    answer(events, find(main, "push button", "rapporto tra ambiente e avvenimento"), "giusto", press="Return")
-    expect_counters(main, nozioligiustiesercizio=1, nozioligiusti=1, noziolisbagliati=0)
-
-    answer(events, supers["economia"], "sbagliato")
-    expect_counters(main, sovrasbagliatiesercizio=1, sovrasbagliati=1, sovragiusti=1)
+    answer(events, main, concepts[2], "giusto", dict(nozioligiustiesercizio=1, nozioligiusti=1, noziolisbagliati=0),
+           press="Return")
+    answer(events, main, supers["economia"], "sbagliato",
+           dict(sovrasbagliatiesercizio=1, sovrasbagliati=1, sovragiusti=1))
 
     implicito = boxes[1]
-    answer(events, implicito, "giusto")
+    answer(events, main, implicito, "giusto", dict(spaziotempogiusti=1, spaziotemposbagliati=0))
     events.wait("«Implicito» under «Periodo» is announced checked", lambda e: e.type == "object:state-changed:checked"
                 and e.source == implicito and e.detail1 == 1)
     check("checked" in states(implicito), "«Implicito» under «Periodo» reads checked")
-    expect_counters(main, spaziotempogiusti=1, spaziotemposbagliati=0)
 
-    tab_to(events, find(main, "push button", "Archivio dei risultati"))
-    key("Return")
+    press_on(events, archivio, "Return")
     risultati = program.window(RISULTATI)
-    rows = archived_rows(session.workdir)
-    check(rows == [EXPECTED_ROW], "the archive holds %s, not %s" % ([EXPECTED_ROW], rows))
+    check_archive(session.workdir)
 
-    for role, name in (("text", "Cognome"), ("text", "Nome"), ("push button", "OK, mostra i risultati"),
-                       ("push button", "TORNA")):
-        find(risultati, role, name)
-    esco = find(risultati, "push button", "Esco")
+    find_each(risultati, "text", "Cognome", "Nome")
+    esco = find_each(risultati, "push button", "OK, mostra i risultati", "TORNA", "Esco")[2]
     check_window(risultati)
-    tab_to(events, esco)
-    key("Return")
-    code = session.wait_end(program.process)
-    check(code == 0, "the program ends with 0, not %s" % code)
-    events.close()
+    quit_with(session, program, events, esco, "Return")
 
 
 def confirm_listed_name(session, program_path):
     """A second start: the listed name, chosen with the keyboard, offers its confirmation."""
-    program = Program(session.start_program(program_path, "program-2.log"))
-    events = Events()
-    formnome = program.window(FORMNOME)
-    give_focus(FORMNOME)
-    names = find(formnome, "list", "Elenco dei nomi presenti in archivio")
+    program, events, formnome, names = start(session, program_path, "program-2.log")
     items = [name_of(a) for a in descendants(names) if role_of(a) == "list item"]
     check(items == [PUPIL], "the list reads %s, not %s" % ([PUPIL], items))
     # Tab into the list makes its first name the current one; Space chooses it.
     key("Tab")
-    tab_to(events, names)
-    key("space")
+    press_on(events, names, "space")
     wait_until("the confirmation shows", lambda: [a for a in descendants(formnome) if role_of(a) == "push button"
                                                   and name_of(a) == CONFIRM and "showing" in states(a)])
     check_window(formnome)
-    tab_to(events, find(formnome, "push button", "Esco"))
-    key("space")
-    code = session.wait_end(program.process)
-    check(code == 0, "the program ends with 0, not %s" % code)
-    rows = archived_rows(session.workdir)
-    check(rows == [EXPECTED_ROW], "the archive still holds %s, not %s" % ([EXPECTED_ROW], rows))
-    events.close()
+    quit_with(session, program, events, find(formnome, "push button", "Esco"), "space")
+    check_archive(session.workdir)
 
 
 def main():

@@ -22,8 +22,6 @@ class TstClickLabel : public QObject
     Q_OBJECT
 
 private slots:
-    // ---- ClickLabel ----
-
     void activation_data()
     {
         QTest::addColumn<int>("kind");      // 0 mouse, 1 key
@@ -132,8 +130,6 @@ private slots:
         QCOMPARE(spy.count(), 1);
     }
 
-    // ---- TwipMapping ----
-
     void mapping_rectangles()
     {
         const TwipMapping one;
@@ -189,8 +185,6 @@ private slots:
         QVERIFY2(px < 11, "a caption too wide for its label gets a smaller font");
     }
 
-    // ---- Colours ----
-
     void colours_disabledLabelDimmed()
     {
         ClickLabel label(QStringLiteral("MMMMMMMM"));
@@ -210,8 +204,6 @@ private slots:
         }
         QVERIFY2(dimmed > 50, "a disabled caption is painted in the dimmed colour, not the style's pale grey");
     }
-
-    // ---- Help text scaling ----
 
     void help_scaledLikeTheWindow()
     {

@@ -8,8 +8,10 @@
 #include <QImage>
 #include <QStringList>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFragment>
+#include <QTextTable>
 
 #include <memory>
 
@@ -32,14 +34,23 @@ inline QString text(const QTextDocument &document)
     return blocks.join(QLatin1Char('\n'));
 }
 
+// Every fragment of the document, table cells included, in order.
+inline QList<QTextFragment> fragments(const QTextDocument &document)
+{
+    QList<QTextFragment> found;
+    for (QTextBlock b = document.begin(); b.isValid(); b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it)
+            found.append(it.fragment());
+    }
+    return found;
+}
+
 // The first fragment holding `needle`.
 inline QTextFragment fragment(const QTextDocument &document, const QString &needle)
 {
-    for (QTextBlock b = document.begin(); b.isValid(); b = b.next()) {
-        for (auto it = b.begin(); !it.atEnd(); ++it) {
-            if (it.fragment().text().contains(needle))
-                return it.fragment();
-        }
+    for (const QTextFragment &f : fragments(document)) {
+        if (f.text().contains(needle))
+            return f;
     }
     return {};
 }
@@ -56,14 +67,19 @@ inline QTextBlock block(const QTextDocument &document, const QString &needle)
 inline QList<QTextImageFormat> images(const QTextDocument &document)
 {
     QList<QTextImageFormat> found;
-    for (QTextBlock b = document.begin(); b.isValid(); b = b.next()) {
-        for (auto it = b.begin(); !it.atEnd(); ++it) {
-            const QTextCharFormat format = it.fragment().charFormat();
-            if (format.isImageFormat())
-                found.append(format.toImageFormat());
-        }
+    for (const QTextFragment &f : fragments(document)) {
+        if (f.charFormat().isImageFormat())
+            found.append(f.charFormat().toImageFormat());
     }
     return found;
+}
+
+// The table the first block holding `needle` is in; null when none.
+inline QTextTable *tableHolding(QTextDocument &document, const QString &needle)
+{
+    QTextCursor cursor(&document);
+    cursor.setPosition(block(document, needle).position());
+    return cursor.currentTable();
 }
 
 inline QByteArray imageBytes(const QImage &image, const char *format)

@@ -10,7 +10,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextTable>
 
 using namespace rtftesting;
 
@@ -266,11 +265,8 @@ private slots:
         QVERIFY2(found.isValid(), "the paragraph must be shown");
         const QTextBlockFormat f = found.blockFormat();
         QCOMPARE(int(f.alignment() & Qt::AlignHorizontal_Mask), alignment);
-        QCOMPARE(f.leftMargin(), margins[0]);
-        QCOMPARE(f.rightMargin(), margins[1]);
-        QCOMPARE(f.textIndent(), margins[2]);
-        QCOMPARE(f.topMargin(), margins[3]);
-        QCOMPARE(f.bottomMargin(), margins[4]);
+        QCOMPARE((QList<qreal>{f.leftMargin(), f.rightMargin(), f.textIndent(), f.topMargin(), f.bottomMargin()}),
+                 margins);
     }
 
     void table()
@@ -280,9 +276,7 @@ private slots:
 \trowd\cellx1500\cellx3000\intbl\cell D\cell\row
 \pard dopo\par})rtf");
         QCOMPARE(rtftesting::text(*document), QStringLiteral("prima\nA\nB\n\nD\ndopo"));
-        QTextCursor cursor(document.get());
-        cursor.setPosition(block(*document, QStringLiteral("A")).position());
-        QTextTable *table = cursor.currentTable();
+        QTextTable *table = tableHolding(*document, QStringLiteral("A"));
         QVERIFY2(table, "intbl paragraphs make a table");
         QCOMPARE(table->rows(), 2);
         QCOMPARE(table->columns(), 2);
@@ -290,18 +284,16 @@ private slots:
         QCOMPARE(table->cellAt(1, 0).firstCursorPosition().block().text(), QString());
         QCOMPARE(table->format().columnWidthConstraints().value(1).rawValue(), 100.0);
         QVERIFY2(table->format().border() > 0, "cell borders are drawn");
-        cursor.setPosition(block(*document, QStringLiteral("dopo")).position());
-        QVERIFY2(!cursor.currentTable(), "a paragraph without intbl follows the table");
+        QVERIFY2(!tableHolding(*document, QStringLiteral("dopo")), "a paragraph without intbl follows the table");
     }
 
     void tableCellsBeyondColumnsShareTheLastCell()
     {
         const auto document = read(R"rtf({\rtf1 \trowd\cellx1000\intbl A\cell B\cell C\cell\row})rtf");
-        QTextCursor cursor(document.get());
-        cursor.setPosition(block(*document, QStringLiteral("A")).position());
-        QVERIFY(cursor.currentTable());
-        QCOMPARE(cursor.currentTable()->columns(), 1);
-        QCOMPARE(cursor.block().text(), QStringLiteral("A\tB\tC"));
+        QTextTable *table = tableHolding(*document, QStringLiteral("A"));
+        QVERIFY(table);
+        QCOMPARE(table->columns(), 1);
+        QCOMPARE(block(*document, QStringLiteral("A")).text(), QStringLiteral("A\tB\tC"));
     }
 
     void tablesBeyondTheCellLimitKeepTheirText()
@@ -402,15 +394,14 @@ private slots:
         QTest::addColumn<QString>("letters"); // each must be shown as often as written
         QTest::addColumn<int>("times");
 
+        const auto row = [](const char *name, const QByteArray &unit, const char *letters, int times) {
+            QTest::newRow(name) << "{\\rtf1 " + unit.repeated(times) + "}" << QString::fromUtf8(letters) << times;
+        };
         const int paragraphs = rtf::MaxParagraphs + 500;
-        QTest::newRow("paragraphs beyond the limit")
-            << "{\\rtf1 " + QByteArray("x\\par ").repeated(paragraphs) + "}" << QStringLiteral("x") << paragraphs;
-        const int runs = rtf::MaxFormatRuns;
-        QTest::newRow("format runs beyond the limit")
-            << "{\\rtf1 " + QByteArray("{\\b a}{\\i b}").repeated(runs) + "}" << QStringLiteral("ab") << runs;
-        QTest::newRow("footnotes beyond the limit")
-            << "{\\rtf1 " + QByteArray("{\\footnote n\\par}").repeated(paragraphs) + "}" << QStringLiteral("n") << paragraphs;
-        QTest::newRow("one long word") << "{\\rtf1 " + QByteArray(100000, 'w') + "}" << QStringLiteral("w") << 100000;
+        row("paragraphs beyond the limit", "x\\par ", "x", paragraphs);
+        row("format runs beyond the limit", "{\\b a}{\\i b}", "ab", rtf::MaxFormatRuns);
+        row("footnotes beyond the limit", "{\\footnote n\\par}", "n", paragraphs);
+        row("one long word", "w", "w", 100000);
     }
 
     void limitsKeepTheText()
@@ -431,14 +422,14 @@ private slots:
         QTest::addColumn<int>("limit");
         QTest::addColumn<QString>("expected");
         QTest::addColumn<bool>("cut");
-        QTest::newRow("within the limit") << QByteArray("{\\rtf1 abc\\par def}") << 6
-                                          << QStringLiteral("abc\ndef") << false;
-        QTest::newRow("past the limit") << QByteArray("{\\rtf1 abc\\par def}") << 5
-                                        << QStringLiteral("abc\nde") << true;
-        QTest::newRow("line breaks count")
-            << QByteArray("{\\rtf1 a\\line b\\line c}") << 3 << QStringLiteral("a\u2028b") << true;
-        QTest::newRow("a surrogate pair kept whole or not at all")
-            << QByteArray("{\\rtf1 a\\u-10179?\\u-8704?}") << 2 << QStringLiteral("a") << true;
+        const auto row = [](const char *name, const char *rtf, int limit, const QString &expected, bool cut) {
+            QTest::newRow(name) << QByteArray(rtf) << limit << expected << cut;
+        };
+        row("within the limit", R"rtf({\rtf1 abc\par def})rtf", 6, QStringLiteral("abc\ndef"), false);
+        row("past the limit", R"rtf({\rtf1 abc\par def})rtf", 5, QStringLiteral("abc\nde"), true);
+        row("line breaks count", R"rtf({\rtf1 a\line b\line c})rtf", 3, QStringLiteral("a\u2028b"), true);
+        row("a surrogate pair kept whole or not at all", R"rtf({\rtf1 a\u-10179?\u-8704?})rtf", 2,
+            QStringLiteral("a"), true);
     }
 
     void characterLimit()
@@ -462,15 +453,14 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<qint64>("size"); // > 0: the file is grown to this size; < 0: nothing written
         QTest::addColumn<bool>("loaded");
-        const auto file = [](const char *tag, const QByteArray &content, bool loaded) {
-            QTest::newRow(tag) << QStringLiteral("aiuto.rtf") << content << qint64(0) << loaded;
+        const auto file = [](const char *tag, const QByteArray &content, bool loaded, const char *name = "aiuto.rtf",
+                             qint64 size = 0) {
+            QTest::newRow(tag) << QString::fromUtf8(name) << content << size << loaded;
         };
-        QTest::newRow("missing") << QStringLiteral("manca.rtf") << QByteArray() << qint64(-1) << false;
-        QTest::newRow("folder") << QStringLiteral("cartella") << QByteArray() << qint64(-1) << false;
-        QTest::newRow("too large") << QStringLiteral("grande.rtf") << QByteArray("{\\rtf1 a")
-                                   << rtf::MaxFileSize + 1 << false;
-        QTest::newRow("largest allowed") << QStringLiteral("limite.rtf") << QByteArray("{\\rtf1 a}")
-                                         << rtf::MaxFileSize << true;
+        file("missing", QByteArray(), false, "manca.rtf", -1);
+        file("folder", QByteArray(), false, "cartella", -1);
+        file("too large", "{\\rtf1 a", false, "grande.rtf", rtf::MaxFileSize + 1);
+        file("largest allowed", "{\\rtf1 a}", true, "limite.rtf", rtf::MaxFileSize);
         file("good", "{\\rtf1 a}", true);
         file("empty", QByteArray(), false);
         file("blanks only", " \r\n\t", false);
