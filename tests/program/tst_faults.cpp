@@ -13,7 +13,6 @@
 #include <QTextBrowser>
 #include <QTimer>
 
-#include <atomic>
 #include <cstdio>
 #include <thread>
 
@@ -54,42 +53,30 @@ public:
     explicit FifoSwapper(const QString &path)
         : m_path(QFile::encodeName(path))
     {
-        m_ok = ::mkfifo((m_path + ".fifo").constData(), 0600) == 0
-            && QFile(path + QStringLiteral(".empty")).open(QIODevice::WriteOnly);
-        if (m_ok)
-            m_thread = std::thread([this] { run(); });
+        if (::mkfifo((m_path + ".fifo").constData(), 0600) == 0
+            && QFile(path + QStringLiteral(".empty")).open(QIODevice::WriteOnly)) {
+            m_thread = std::jthread([this](std::stop_token stop) {
+                while (!stop.stop_requested()) {
+                    put(".empty");
+                    put(".fifo");
+                }
+            });
+        }
     }
-    ~FifoSwapper()
-    {
-        m_stop = true;
-        if (m_thread.joinable())
-            m_thread.join();
-    }
-    FifoSwapper(const FifoSwapper &) = delete;
-    FifoSwapper &operator=(const FifoSwapper &) = delete;
 
-    bool ready() const { return m_ok; }
+    bool ready() const { return m_thread.joinable(); }
 
 private:
-    bool put(const char *kind)
+    void put(const char *kind) const
     {
         const QByteArray source = m_path + kind;
         const QByteArray link = m_path + ".new";
-        return ::link(source.constData(), link.constData()) == 0
-            && std::rename(link.constData(), m_path.constData()) == 0;
-    }
-    void run()
-    {
-        do {
-            put(".empty");
-            put(".fifo");
-        } while (!m_stop);
+        if (::link(source.constData(), link.constData()) == 0)
+            std::rename(link.constData(), m_path.constData());
     }
 
-    QByteArray m_path;
-    bool m_ok = false;
-    std::atomic<bool> m_stop = false;
-    std::thread m_thread;
+    const QByteArray m_path;
+    std::jthread m_thread;  // last: stopped and joined before m_path goes
 };
 
 } // namespace
@@ -242,19 +229,16 @@ private slots:
             return QStringList{QStringLiteral("Attività|Giusti|Su|Quando"), QStringLiteral("Durata-Tempo-Luogo|") + spaziotempo,
                                QStringLiteral("Sovranozioli|") + sovra, QStringLiteral("Nozioli|") + nozioli};
         };
-        const QString sound = QStringLiteral("|") + when;
+        const QString spaziotempo = QStringLiteral("105|211|") + when, sovra = QStringLiteral("101|203|") + when,
+                      nozioli = QStringLiteral("103|207|") + when, missing = m + u'|' + m + u'|' + when;
         QTest::newRow("infinite total") << QStringLiteral("sovrasbagliati = 1e999")
-                                        << grid(QStringLiteral("105|211") + sound, QStringLiteral("101|") + m + sound,
-                                                QStringLiteral("103|207") + sound);
+                                        << grid(spaziotempo, QStringLiteral("101|") + m + u'|' + when, nozioli);
         QTest::newRow("text for a total") << QStringLiteral("nozioligiusti = 'molti'")
-                                          << grid(QStringLiteral("105|211") + sound, QStringLiteral("101|203") + sound,
-                                                  m + u'|' + m + sound);
-        QTest::newRow("empty total") << QStringLiteral("spaziotempogiusti = NULL")
-                                     << grid(m + u'|' + m + sound, QStringLiteral("101|203") + sound,
-                                             QStringLiteral("103|207") + sound);
-        QTest::newRow("date that is no date") << QStringLiteral("data = 'ieri'")
-                                              << grid(QStringLiteral("105|211|") + m, QStringLiteral("101|203|") + m,
-                                                      QStringLiteral("103|207|") + m);
+                                          << grid(spaziotempo, sovra, missing);
+        QTest::newRow("empty total") << QStringLiteral("spaziotempogiusti = NULL") << grid(missing, sovra, nozioli);
+        QTest::newRow("date that is no date")
+            << QStringLiteral("data = 'ieri'")
+            << grid(QStringLiteral("105|211|") + m, QStringLiteral("101|203|") + m, QStringLiteral("103|207|") + m);
     }
 
     void damagedValuesInTheLookUp()

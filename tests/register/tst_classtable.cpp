@@ -12,21 +12,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
-
-// Test data is written in UTF-8.
-QString utf8(const char *text)
-{
-    return QString::fromUtf8(text);
-}
-
-QStringList utf8(std::initializer_list<const char *> texts)
-{
-    QStringList list;
-    for (const char *t : texts)
-        list << QString::fromUtf8(t);
-    return list;
-}
 
 // A pupil with right/wrong counts of super-concepts, concepts and space-time.
 ResultRecord pupil(const QString &name, std::array<double, 6> counts = {}, const QDateTime &when = {})
@@ -64,13 +52,13 @@ private slots:
         QTest::addColumn<QStringList>("texts");     // sovra, nozioli, spazio-tempo, in tutto
 
         QTest::newRow("every kind answered")
-            << pupil(QStringLiteral("A"), {3, 1, 2, 1, 1, 0}) << utf8({"75,0%", "66,7%", "100,0%", "75,0%"});
+            << pupil(QStringLiteral("A"), {3, 1, 2, 1, 1, 0}) << u"75,0%|66,7%|100,0%|75,0%"_s.split(u'|');
         QTest::newRow("no concepts answered shows a dash")
-            << pupil(QStringLiteral("A"), {1, 1, 0, 0, 0, 4}) << utf8({"50,0%", "–", "0,0%", "16,7%"});
+            << pupil(QStringLiteral("A"), {1, 1, 0, 0, 0, 4}) << u"50,0%|–|0,0%|16,7%"_s.split(u'|');
         QTest::newRow("no answers at all")
-            << pupil(QStringLiteral("A")) << utf8({"–", "–", "–", "–"});
+            << pupil(QStringLiteral("A")) << u"–|–|–|–"_s.split(u'|');
         QTest::newRow("only wrong answers are 0 %, not a dash")
-            << pupil(QStringLiteral("A"), {0, 2, 0, 0, 0, 0}) << utf8({"0,0%", "–", "–", "0,0%"});
+            << pupil(QStringLiteral("A"), {0, 2, 0, 0, 0, 0}) << u"0,0%|–|–|0,0%"_s.split(u'|');
     }
 
     void shares()
@@ -90,8 +78,8 @@ private slots:
     // "Ñeco" after "Zanetti" and "Rossi 10" before "Rossi 2".
     void sortsNamesInItalianOrder()
     {
-        const QStringList added = utf8({"Zanetti Ugo", "Èrcoli Anna", "de Santis Rita", "Rossi 10", "Ñeco Luis",
-                                        "Rossi 2", "De Luca Pia", "ercolani Bice", "Àlberti Ciro"});
+        const QStringList added = u"Zanetti Ugo|Èrcoli Anna|de Santis Rita|Rossi 10|Ñeco Luis|Rossi 2|De Luca Pia|"
+                                  u"ercolani Bice|Àlberti Ciro"_s.split(u'|');
         QList<ResultRecord> records;
         for (const QString &n : added)
             records << pupil(n);
@@ -99,13 +87,11 @@ private slots:
         table.setRecords(records);
         ClassFilterModel shown(&table);
         shown.sort(ClassTableModel::Name, Qt::AscendingOrder);
-        const QStringList expected = utf8({"Àlberti Ciro", "De Luca Pia", "de Santis Rita", "ercolani Bice", "Èrcoli Anna",
-                                           "Ñeco Luis", "Rossi 2", "Rossi 10", "Zanetti Ugo"});
+        const QStringList expected = u"Àlberti Ciro|De Luca Pia|de Santis Rita|ercolani Bice|Èrcoli Anna|Ñeco Luis|"
+                                     u"Rossi 2|Rossi 10|Zanetti Ugo"_s.split(u'|');
         QCOMPARE(namesShown(shown), expected);
         shown.sort(ClassTableModel::Name, Qt::DescendingOrder);
-        QStringList reversed = expected;
-        std::reverse(reversed.begin(), reversed.end());
-        QCOMPARE(namesShown(shown), reversed);
+        QCOMPARE(namesShown(shown), QStringList(expected.crbegin(), expected.crend()));
     }
 
     // Shares sort as numbers with "–" lowest, ties by name; dates by moment.
@@ -115,13 +101,13 @@ private slots:
         QTest::addColumn<bool>("descending");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("overall share, dash first, ties by name")
-            << int(ClassTableModel::OverallShare) << false << utf8({"Dini", "Bassi", "Conti", "Amato"});
+            << int(ClassTableModel::OverallShare) << false << u"Dini|Bassi|Conti|Amato"_s.split(u'|');
         QTest::newRow("overall share descending, ties still by name")
-            << int(ClassTableModel::OverallShare) << true << utf8({"Amato", "Bassi", "Conti", "Dini"});
+            << int(ClassTableModel::OverallShare) << true << u"Amato|Bassi|Conti|Dini"_s.split(u'|');
         QTest::newRow("count of wrong concepts, 10 after 9")
-            << int(ClassTableModel::NozioliWrong) << false << utf8({"Dini", "Amato", "Bassi", "Conti"});
+            << int(ClassTableModel::NozioliWrong) << false << u"Dini|Amato|Bassi|Conti"_s.split(u'|');
         QTest::newRow("last archiving across a change of year")
-            << int(ClassTableModel::LastArchiving) << false << utf8({"Conti", "Dini", "Amato", "Bassi"});
+            << int(ClassTableModel::LastArchiving) << false << u"Conti|Dini|Amato|Bassi"_s.split(u'|');
     }
 
     void sortsValueColumns()
@@ -145,13 +131,13 @@ private slots:
     {
         QTest::addColumn<QString>("search");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("plain letters find accented ones") << utf8("niccolo") << utf8({"Bruno Niccolò"});
-        QTest::newRow("accented capitals find plain letters") << utf8("ÉVA") << utf8({"Niccolai Èva", "Rossi Eva"});
-        QTest::newRow("part of a surname") << utf8("ross") << utf8({"Rossi Eva"});
-        QTest::newRow("spaces around and between are loose") << utf8("  rossi   eva ") << utf8({"Rossi Eva"});
-        QTest::newRow("nothing matches") << utf8("zeta") << QStringList();
+        QTest::newRow("plain letters find accented ones") << u"niccolo"_s << QStringList{u"Bruno Niccolò"_s};
+        QTest::newRow("accented capitals find plain letters") << u"ÉVA"_s << u"Niccolai Èva|Rossi Eva"_s.split(u'|');
+        QTest::newRow("part of a surname") << u"ross"_s << QStringList{u"Rossi Eva"_s};
+        QTest::newRow("spaces around and between are loose") << u"  rossi   eva "_s << QStringList{u"Rossi Eva"_s};
+        QTest::newRow("nothing matches") << u"zeta"_s << QStringList();
         QTest::newRow("empty search shows everyone")
-            << utf8("") << utf8({"Bruno Niccolò", "Niccolai Èva", "Rossi Eva"});
+            << u""_s << u"Bruno Niccolò|Niccolai Èva|Rossi Eva"_s.split(u'|');
     }
 
     void searchIgnoresCaseAndAccents()
@@ -241,14 +227,13 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("cell");
-        QTest::newRow("equals") << utf8("=1+1") << utf8("'=1+1");
-        QTest::newRow("plus") << utf8("+39 333") << utf8("'+39 333");
-        QTest::newRow("minus") << utf8("-2") << utf8("'-2");
-        QTest::newRow("at") << utf8("@SOMMA(1)") << utf8("'@SOMMA(1)");
-        QTest::newRow("tab") << utf8("\t=1") << utf8("'\t=1");
-        QTest::newRow("a formula with a semicolon is quoted too") << utf8("=A1;B1") << utf8("\"'=A1;B1\"");
-        QTest::newRow("an ordinary name") << utf8("D'Amico Lia") << utf8("D'Amico Lia");
-        QTest::newRow("a hyphen inside") << utf8("Rossi-Bianchi") << utf8("Rossi-Bianchi");
+        QTest::newRow("plus") << u"+39 333"_s << u"'+39 333"_s;
+        QTest::newRow("minus") << u"-2"_s << u"'-2"_s;
+        QTest::newRow("at") << u"@SOMMA(1)"_s << u"'@SOMMA(1)"_s;
+        QTest::newRow("tab") << u"\t=1"_s << u"'\t=1"_s;
+        QTest::newRow("a formula with a semicolon is quoted too") << u"=A1;B1"_s << u"\"'=A1;B1\""_s;
+        QTest::newRow("an ordinary name") << u"D'Amico Lia"_s << u"D'Amico Lia"_s;
+        QTest::newRow("a hyphen inside") << u"Rossi-Bianchi"_s << u"Rossi-Bianchi"_s;
     }
 
     void spreadsheetTextKeepsFormulasAsText()

@@ -2,6 +2,7 @@
 // was, an archiving by another process followed with the selection and the
 // sort kept, and the reports of nozioli-archivio (the PDF read back with
 // pdftotext).
+#include "../store/archivefixture.h"
 #include "register/classregister.h"
 #include "register/classreport.h"
 #include "register/registrowindow.h"
@@ -21,36 +22,15 @@
 
 #include <cstdlib>
 
-namespace {
+using namespace Qt::StringLiterals;
 
-// Test data is written in UTF-8.
-QStringList utf8(std::initializer_list<const char *> texts)
-{
-    QStringList list;
-    for (const char *t : texts)
-        list << QString::fromUtf8(t);
-    return list;
-}
+namespace {
 
 struct Pupil
 {
     QString name;
-    qint64 sovra[2];
-    qint64 nozioli[2];
-    qint64 spazioTempo[2];
+    ArchiveTotals totals;
 };
-
-ArchiveTotals totalsOf(const Pupil &p)
-{
-    ArchiveTotals t;
-    t.sovragiusti = p.sovra[0];
-    t.sovrasbagliati = p.sovra[1];
-    t.nozioligiusti = p.nozioli[0];
-    t.noziolisbagliati = p.nozioli[1];
-    t.spaziotempogiusti = p.spazioTempo[0];
-    t.spaziotemposbagliati = p.spazioTempo[1];
-    return t;
-}
 
 bool makeArchive(const QString &path, const QList<Pupil> &pupils)
 {
@@ -60,21 +40,15 @@ bool makeArchive(const QString &path, const QList<Pupil> &pupils)
     if (!store.open(path))
         return false;
     for (const Pupil &p : pupils) {
-        if (!store.save(p.name, totalsOf(p), QDateTime(QDate(2025, 3, 4), QTime(9, 30))))
+        if (!store.save(p.name, p.totals, QDateTime(QDate(2025, 3, 4), QTime(9, 30))))
             return false;
     }
     return true;
 }
 
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 struct Run
 {
-    int exitCode = -1;
+    int exitCode = -1;      // -1: did not end normally
     QByteArray out;
     QString err;
 };
@@ -83,13 +57,9 @@ Run run(const QString &program, const QStringList &args)
 {
     QProcess p;
     p.start(program, args);
-    Run r;
     if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
-        return r;
-    r.exitCode = p.exitCode();
-    r.out = p.readAllStandardOutput();
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+        return {};
+    return {p.exitCode(), p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError())};
 }
 
 // Another process archiving, as a pupil's program would: this test program
@@ -121,10 +91,10 @@ class TstRegistro : public QObject
     Q_OBJECT
 
     const QList<Pupil> pupils{
-        {QStringLiteral("Rossi Niccolò"), {3, 1}, {2, 1}, {1, 0}},
-        {QStringLiteral("=1+1"), {0, 0}, {0, 0}, {0, 2}},
-        {QStringLiteral("D'Amico Lia"), {5, 0}, {0, 0}, {2, 2}},
-        {QStringLiteral("Bianchi Luca"), {0, 0}, {0, 0}, {0, 0}},
+        {u"Rossi Niccolò"_s, {3, 1, 2, 1, 1, 0}},
+        {u"=1+1"_s, {0, 0, 0, 0, 0, 2}},
+        {u"D'Amico Lia"_s, {5, 0, 0, 0, 2, 2}},
+        {u"Bianchi Luca"_s, {}},
     };
 
 private slots:
@@ -199,17 +169,16 @@ private slots:
         QCOMPARE(table->horizontalHeader()->sortIndicatorSection(), int(ClassTableModel::OverallShare));
         QCOMPARE(table->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
         // Overall shares: Bianchi 100 %, Amato 100 %, D'Amico 77,8 %, Rossi 75 %, "=1+1" 0 %.
-        QCOMPARE(namesShown(reg), (utf8({"Amato Sara", "Bianchi Luca", "D'Amico Lia", "Rossi Niccolò", "=1+1"})));
+        QCOMPARE(namesShown(reg), u"Amato Sara|Bianchi Luca|D'Amico Lia|Rossi Niccolò|=1+1"_s.split(u'|'));
 
         // A copy put in the archive's place: read anew, the pupil still selected.
         const QString other = dir.filePath(QStringLiteral("altro.mdb"));
-        QVERIFY(makeArchive(other, {{QStringLiteral("Verdi Anna"), {1, 1}, {0, 0}, {0, 0}},
-                                    {QStringLiteral("Bianchi Luca"), {2, 0}, {0, 0}, {0, 0}}}));
+        QVERIFY(makeArchive(other, {{u"Verdi Anna"_s, {1, 1}}, {u"Bianchi Luca"_s, {2, 0}}}));
         QVERIFY(QFile::remove(path));
         QVERIFY(QFile::copy(other, path));
         QTRY_COMPARE(reg.table()->pupilCount(), 2);
         QCOMPARE(window.selectedName(), QStringLiteral("Bianchi Luca"));
-        QCOMPARE(namesShown(reg), (utf8({"Bianchi Luca", "Verdi Anna"})));
+        QCOMPARE(namesShown(reg), u"Bianchi Luca|Verdi Anna"_s.split(u'|'));
     }
 
     // At start-up the first rows by folded name are shown, then the whole
@@ -218,8 +187,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("nozioli.mdb"));
-        QVERIFY(makeArchive(path, pupils + QList<Pupil>{{QStringLiteral("Amato Sara"), {1, 0}, {0, 0}, {0, 0}},
-                                                        {QString::fromUtf8("Élise Neri"), {1, 1}, {0, 0}, {0, 0}}}));
+        QVERIFY(makeArchive(path, pupils + QList<Pupil>{{u"Amato Sara"_s, {1, 0}}, {u"Élise Neri"_s, {1, 1}}}));
         QVERIFY2(!ClassRegister::readFirst(path, 7).partial, "fewer rows than asked for are the whole class");
         ClassRegister reg;
         RegistroWindow window(reg);
@@ -230,15 +198,14 @@ private slots:
         QVERIFY2(!spreadsheet->isEnabled(), "no report of part of the class");
         tableOf(window)->sortByColumn(ClassTableModel::OverallShare, Qt::DescendingOrder);
         window.selectName(QStringLiteral("Bianchi Luca"));
-        QCOMPARE(namesShown(reg), (utf8({"Amato Sara", "=1+1", "Bianchi Luca"})));
+        QCOMPARE(namesShown(reg), u"Amato Sara|=1+1|Bianchi Luca"_s.split(u'|'));
 
         QVERIFY(reg.complete(ClassRegister::read(path)));
         QVERIFY(!reg.isPartial());
         QVERIFY(spreadsheet->isEnabled());
         QCOMPARE(window.selectedName(), QStringLiteral("Bianchi Luca"));
         // Overall: Amato 100 %, D'Amico 77,8 %, Rossi 75 %, Élise 50 %, "=1+1" 0 %, Bianchi "–".
-        QCOMPARE(namesShown(reg),
-                 (utf8({"Amato Sara", "D'Amico Lia", "Rossi Niccolò", "Élise Neri", "=1+1", "Bianchi Luca"})));
+        QCOMPARE(namesShown(reg), u"Amato Sara|D'Amico Lia|Rossi Niccolò|Élise Neri|=1+1|Bianchi Luca"_s.split(u'|'));
         QVERIFY2(!reg.complete(ClassRegister::read(path)), "the whole class is on show already");
     }
 
