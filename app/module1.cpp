@@ -30,7 +30,7 @@ Module1::Module1(Dialogs &dialogs, const Settings &settings, QObject *parent)
     , m_dialogs(dialogs)
     , m_settings(settings)
 {
-    m_resultsDb.setPath(ResultsStore::pathIn(settings.archiveFolder));
+    m_resultsDb.setPath(ResultsStore::locationIn(settings.archiveFolder, settings.server));
     // Only finished() ends the program: hiding or closing the last window
     // must never end it with answers not yet archived.
     QGuiApplication::setQuitOnLastWindowClosed(false);

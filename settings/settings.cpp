@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
+#include <QRegularExpression>
+#include <QUrlQuery>
 #include <QStandardPaths>
 
 namespace settings {
@@ -10,6 +12,7 @@ namespace settings {
 namespace {
 
 const QString archiveFolderKey = QStringLiteral("archivio/cartella");
+const QString serverKey = QStringLiteral("archivio/server");
 const QString fullScreenKey = QStringLiteral("finestra/schermo-intero");
 
 QString native(const QString &path) { return QDir::toNativeSeparators(path); }
@@ -133,6 +136,46 @@ std::optional<Settings> read(const QString &file, QString *error)
             return std::nullopt;
         }
         s.archiveFolder = QDir::cleanPath(dir.absoluteFilePath());
+    }
+
+    const QVariant serverValue = ini.value(serverKey);
+    const QString server = serverValue.typeId() == QMetaType::QStringList ? QString() : serverValue.toString().trimmed();
+    if (serverValue.typeId() == QMetaType::QStringList) {
+        fail(error, aboutKey(s.file, serverKey)
+                 + QString::fromUtf8(" contiene una virgola fuori dalle virgolette: «%1».\n\n"
+                                     "Scrivi l'indirizzo del server tra virgolette.")
+                       .arg(text(serverValue)));
+        return std::nullopt;
+    }
+    if (!server.isEmpty()) {
+        const bool postgres = server.startsWith(QLatin1String("postgresql://"))
+            || server.startsWith(QLatin1String("postgres://"));
+        if (!postgres) {
+            fail(error, aboutKey(s.file, serverKey)
+                     + QString::fromUtf8(" vale «%1», che non è l'indirizzo di un server PostgreSQL.\n\n"
+                                         "Scrivi un indirizzo come\n"
+                                         "    server=postgresql://alunni@server.scuola/nozioli?sslmode=verify-full\n"
+                                         "oppure togli la riga per usare il file «nozioli.mdb».")
+                           .arg(server));
+            return std::nullopt;
+        }
+        // The settings file is readable by every user of the PC: no password
+        // as user:password@ nor as a parameter of the query.
+        const QString rest = server.mid(server.indexOf(QLatin1String("://")) + 3);
+        const QString authority = rest.left(rest.indexOf(QRegularExpression(QStringLiteral("[/?]"))));
+        const qsizetype at = authority.lastIndexOf(u'@');
+        const bool inUser = at >= 0 && authority.left(at).contains(u':');
+        const qsizetype query = rest.indexOf(u'?');
+        const bool inQuery = query >= 0 && QUrlQuery(rest.mid(query + 1)).hasQueryItem(QStringLiteral("password"));
+        if (inUser || inQuery) {
+            fail(error, aboutKey(s.file, serverKey)
+                     + QString::fromUtf8(" contiene una password: le password non vanno scritte nelle "
+                                         "impostazioni, che ogni utente del PC può leggere.\n\n"
+                                         "Togli la password dall'indirizzo e scrivila nel file delle password di "
+                                         "PostgreSQL (~/.pgpass, o quello indicato con passfile= nell'indirizzo)."));
+            return std::nullopt;
+        }
+        s.server = server;
     }
 
     const QString full = text(ini.value(fullScreenKey)).trimmed();

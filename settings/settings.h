@@ -11,6 +11,8 @@ struct Settings
 {
     QString file;                       // the file read, absolute; empty when none was found
     QString archiveFolder;              // [archivio] cartella: the folder of "nozioli.mdb", absolute
+    QString server;                     // [archivio] server: the archive's PostgreSQL server, a URI
+                                        // without password; when set, it is used instead of the file
     std::optional<bool> fullScreen;     // [finestra] schermo-intero
 };
 

@@ -1,6 +1,8 @@
 #include "store/resultsstore.h"
 
 #include "store/schemacheck.h"
+#include "store/serverstore.h"
+#include "store/storedrows.h"
 
 #include <QAtomicInteger>
 #include <QDir>
@@ -34,8 +36,6 @@
 
 namespace {
 
-const char *const dateFormat = "yyyy-MM-dd HH:mm:ss";
-
 // Virtual-machine steps between two calls of the progress handler, and the
 // steps one operation may take: under a second of SQLite's work on a slow
 // machine, over ten times what reading every row of an archive of 100,000
@@ -63,7 +63,7 @@ enum SqliteCode {
     SqliteNotADb = 26,
 };
 
-enum class Context { Open, Read, Save, Create, Check };
+using storedrows::Context;
 
 QString q(const char *text) { return QString::fromUtf8(text); }
 
@@ -110,18 +110,6 @@ bool fileReadOnly(const QFileInfo &fi)
     return !fi.isWritable() || !(fi.permissions() & anyWrite);
 }
 
-QString lead(Context c)
-{
-    switch (c) {
-    case Context::Open: return q("Impossibile aprire l'archivio dei risultati.");
-    case Context::Read: return q("Impossibile leggere l'archivio dei risultati.");
-    case Context::Save: return q("I risultati non sono stati archiviati.");
-    case Context::Create: return q("L'archivio dei risultati non è stato creato.");
-    case Context::Check: break;
-    }
-    return {};
-}
-
 // What, beside its kind, a message is about.
 enum class Cause {
     Plain,
@@ -138,27 +126,6 @@ enum class Cause {
 QString journalPath(const QString &path)
 {
     return path + QLatin1String("-journal");
-}
-
-// Puts the arguments in place of %1, %2, … in one pass, so that a "%2" in a
-// file's name stays as it is and a number left out of a text is no fault.
-QString fill(const QString &pattern, const QStringList &args)
-{
-    QString out;
-    out.reserve(pattern.size() + 64);
-    for (qsizetype i = 0; i < pattern.size(); ++i) {
-        const QChar c = pattern.at(i);
-        if (c == u'%' && i + 1 < pattern.size()) {
-            const int n = pattern.at(i + 1).digitValue();
-            if (n >= 1 && n <= args.size()) {
-                out += args.at(n - 1);
-                ++i;
-                continue;
-            }
-        }
-        out += c;
-    }
-    return out;
 }
 
 // The one place where the messages about the archive are written. In the
@@ -260,8 +227,11 @@ StoreError makeError(StoreError::Kind kind, Context ctx, const QString &path, co
                    "cancellalo prima, se vuoi davvero un archivio nuovo.");
         break;
     case StoreError::NoName:
-        reason = q("manca il nome dell'alunno. Scegli o scrivi il tuo nome, poi riprova.");
+        reason = storedrows::noNameReason();
         break;
+    case StoreError::Unreachable:
+    case StoreError::AccessDenied:
+    case StoreError::Tls:
     case StoreError::Other:
         reason = q("Errore con l'archivio dei risultati «%1» nella cartella «%2» (%3): riprova; se "
                    "l'errore si ripete, avvisa l'insegnante.");
@@ -270,12 +240,8 @@ StoreError makeError(StoreError::Kind kind, Context ctx, const QString &path, co
     QString d = detail;
     if (d.isEmpty())
         d = kind == StoreError::NotAnArchive ? q("è rovinato o è un file di un altro tipo") : q("errore sconosciuto");
-    reason = fill(reason, {file, folder, d, QFileInfo(journalPath(path)).fileName()});
-    QString head = lead(ctx);
-    if (kind == StoreError::NoName)
-        head.chop(1);           // "… non sono stati archiviati: manca il nome …"
-    const QString separator = kind == StoreError::NoName ? QStringLiteral(": ") : QStringLiteral(" ");
-    return {kind, head.isEmpty() ? reason : head + separator + reason};
+    reason = storedrows::fill(reason, {file, folder, d, QFileInfo(journalPath(path)).fileName()});
+    return storedrows::message(kind, ctx, reason);
 }
 
 // What a path names; a last symbolic link is followed or not.
@@ -605,87 +571,6 @@ private:
     bool m_native = false;
 };
 
-// The form the store writes, "yyyy-MM-dd HH:mm:ss", read digit by digit:
-// QDateTime::fromString with a format parses the format again for every
-// value, tens of microseconds a row when every row of a large archive is read.
-// The local time's offset from UTC is found once an hour of the archive
-// (mktime() is slow) and checked on every value.
-QDateTime parseStoredDate(const QString &s)
-{
-    if (s.size() != 19 || s[4] != u'-' || s[7] != u'-' || s[10] != u' ' || s[13] != u':' || s[16] != u':')
-        return {};
-    const auto number = [&s](int from, int digits) {
-        int n = 0;
-        for (int i = from; i < from + digits; ++i) {
-            const char16_t c = s[i].unicode();
-            if (c < u'0' || c > u'9')
-                return -1;
-            n = n * 10 + (c - u'0');
-        }
-        return n;
-    };
-    const QDate date(number(0, 4), number(5, 2), number(8, 2));
-    const int hour = number(11, 2), minute = number(14, 2), second = number(17, 2);
-    if (!date.isValid() || !QTime::isValid(hour, minute, second))
-        return {};
-    const QTime time(hour, minute, second);
-    constexpr qint64 unixEpochDay = 2440588;       // the Julian day of 1970-01-01
-    const qint64 wallClock = (date.toJulianDay() - unixEpochDay) * 86400 + time.msecsSinceStartOfDay() / 1000;
-    thread_local QHash<qint64, qint64> hourOffsets;
-    auto offset = hourOffsets.constFind(wallClock / 3600);
-    if (offset == hourOffsets.cend()) {
-        const QDateTime full(date, time);
-        if (!full.isValid())
-            return full;
-        offset = hourOffsets.insert(wallClock / 3600, full.offsetFromUtc());
-    }
-    const QDateTime quick = QDateTime::fromSecsSinceEpoch(wallClock - *offset, Qt::LocalTime);
-    // The offset changed within the hour (a change to or from summer time).
-    if (quick.date() != date || quick.time() != time)
-        return QDateTime(date, time);
-    return quick;
-}
-
-QDateTime parseDate(const QVariant &v)
-{
-    const QString s = v.toString();
-    if (const QDateTime quick = parseStoredDate(s); quick.isValid())
-        return quick;
-    QDateTime t = QDateTime::fromString(s, QLatin1String(dateFormat));
-    if (!t.isValid())
-        t = QDateTime::fromString(s, Qt::ISODate);
-    return t;
-}
-
-// "nome", "data", then the six totals in the order of totalFields.
-QString selectRecord()
-{
-    QString sql = QStringLiteral("SELECT nome, data");
-    for (const TotalField &f : totalFields)
-        sql += QLatin1String(", ") + QLatin1String(f.name);
-    return sql + QLatin1String(" FROM nozioli");
-}
-
-// A total as stored, or NaN when the field holds no number (empty, text),
-// so that a damaged value is never shown as a number.
-double readTotal(const QVariant &v)
-{
-    bool ok = false;
-    const double n = v.isNull() ? 0 : v.toDouble(&ok);
-    return ok ? n : std::numeric_limits<double>::quiet_NaN();
-}
-
-ResultRecord readRecord(const QSqlQuery &query)
-{
-    ResultRecord r;
-    r.nome = query.value(0).toString();
-    r.data = parseDate(query.value(1));
-    int column = 2;
-    for (const TotalField &f : totalFields)
-        r.*f.recorded = readTotal(query.value(column++));
-    return r;
-}
-
 // The problems of a schema, shortened for a message: verify() lists them all.
 QString summary(const QStringList &problems)
 {
@@ -910,9 +795,35 @@ ResultsStore::ResultsStore() : d(std::make_unique<Private>()) {}
 
 ResultsStore::~ResultsStore() = default;
 
+bool ResultsStore::isServerAddress(const QString &location)
+{
+    return ServerStore::isAddress(location);
+}
+
+void ResultsStore::choose(const QString &location)
+{
+    if (!isServerAddress(location)) {
+        m_server.reset();
+    } else if (!m_server || d->path != location) {
+        d->conn.close();
+        m_server = std::make_unique<ServerStore>(location);
+        m_server->setBusyTimeout(d->watch.busyTimeout);
+        d->path = location;
+    }
+}
+
+void ResultsStore::setPath(const QString &path)
+{
+    m_path = path;
+    choose(path);
+}
+
 bool ResultsStore::open(const QString &path)
 {
     m_error = {};
+    choose(path);
+    if (m_server)
+        return m_server->open(false, m_error);
     const Private::Operation operation(*d, Context::Open, m_error);
     if (!operation)
         return false;
@@ -925,6 +836,10 @@ bool ResultsStore::open(const QString &path)
 
 bool ResultsStore::openReadOnly(const QString &path)
 {
+    m_error = {};
+    choose(path);
+    if (m_server)
+        return m_server->open(true, m_error);
     d->conn.close();
     d->readOnly = true;
     d->path = QFileInfo(path).absoluteFilePath();
@@ -933,6 +848,8 @@ bool ResultsStore::openReadOnly(const QString &path)
 
 void ResultsStore::close()
 {
+    if (m_server)
+        m_server->close();
     // Asked while an operation waits for a lock: the connection goes when it is over.
     if (d->busy)
         d->closeLater = true;
@@ -942,7 +859,7 @@ void ResultsStore::close()
 
 bool ResultsStore::isOpen() const
 {
-    return d->conn.isOpen();
+    return m_server ? m_server->isOpen() : d->conn.isOpen();
 }
 
 QString ResultsStore::filePath() const
@@ -953,6 +870,8 @@ QString ResultsStore::filePath() const
 void ResultsStore::setBusyTimeout(int ms)
 {
     d->watch.busyTimeout = qMax(0, ms);
+    if (m_server)
+        m_server->setBusyTimeout(d->watch.busyTimeout);
     // The program's own busy handler reads the timeout at every wait.
     if (d->conn.isOpen() && !d->conn.native()) {
         QSqlQuery query(d->conn.db);
@@ -984,6 +903,8 @@ void ResultsStore::setPageLimitForTesting(qint64 pages)
 std::optional<QStringList> ResultsStore::listNames()
 {
     m_error = {};
+    if (m_server)
+        return m_server->listNames(m_error);
     QStringList names;
     const bool ok = d->read(QStringLiteral("SELECT nome FROM nozioli ORDER BY rowid"), {}, m_error,
                             [&](const QSqlQuery &query) {
@@ -998,6 +919,8 @@ std::optional<QStringList> ResultsStore::listNames()
 std::optional<ResultsStore::NamePage> ResultsStore::listNames(qint64 afterRow, int limit)
 {
     m_error = {};
+    if (m_server)
+        return m_server->listNames(afterRow, limit, m_error);
     NamePage page;
     page.lastRow = afterRow;
     int rows = 0;
@@ -1019,10 +942,12 @@ std::optional<ResultsStore::NamePage> ResultsStore::listNames(qint64 afterRow, i
 std::optional<QList<ResultRecord>> ResultsStore::records()
 {
     m_error = {};
+    if (m_server)
+        return m_server->records(m_error);
     QList<ResultRecord> rows;
-    const bool ok = d->read(selectRecord() + QLatin1String(" ORDER BY rowid"), {}, m_error,
+    const bool ok = d->read(storedrows::selectRecord() + QLatin1String(" ORDER BY rowid"), {}, m_error,
                             [&](const QSqlQuery &query) {
-                                rows << readRecord(query);
+                                rows << storedrows::readRecord(query);
                                 return true;
                             });
     return ok ? std::optional(rows) : std::nullopt;
@@ -1031,10 +956,12 @@ std::optional<QList<ResultRecord>> ResultsStore::records()
 std::optional<QList<ResultRecord>> ResultsStore::firstRecordsByKey(int count)
 {
     m_error = {};
+    if (m_server)
+        return m_server->firstRecordsByKey(count, m_error);
     QList<ResultRecord> rows;
-    const bool ok = d->read(selectRecord() + QLatin1String(" ORDER BY chiave LIMIT ?"), {qMax(0, count)}, m_error,
+    const bool ok = d->read(storedrows::selectRecord() + QLatin1String(" ORDER BY chiave LIMIT ?"), {qMax(0, count)}, m_error,
                             [&](const QSqlQuery &query) {
-                                rows << readRecord(query);
+                                rows << storedrows::readRecord(query);
                                 return true;
                             });
     return ok ? std::optional(rows) : std::nullopt;
@@ -1043,12 +970,14 @@ std::optional<QList<ResultRecord>> ResultsStore::firstRecordsByKey(int count)
 ResultsStore::Lookup ResultsStore::find(const QString &name, ResultRecord *record)
 {
     m_error = {};
+    if (m_server)
+        return m_server->find(name, record, m_error);
     Lookup result = Lookup::NotFound;
-    const bool ok = d->read(selectRecord() + QLatin1String(" WHERE chiave = ?"), {foldName(name)}, m_error,
+    const bool ok = d->read(storedrows::selectRecord() + QLatin1String(" WHERE chiave = ?"), {foldName(name)}, m_error,
                             [&](const QSqlQuery &query) {
                                 result = Lookup::Found;
                                 if (record)
-                                    *record = readRecord(query);
+                                    *record = storedrows::readRecord(query);
                                 return false;
                             });
     return ok ? result : Lookup::Failed;
@@ -1067,6 +996,9 @@ bool ResultsStore::saveIfNewer(const QString &name, const ArchiveTotals &totals,
 bool ResultsStore::write(const QString &name, const ArchiveTotals &totals, const QDateTime &when, bool onlyIfNewer)
 {
     m_error = {};
+    if (m_server)
+        return m_server->write(name, totals, when.isValid() ? when.toLocalTime() : QDateTime::currentDateTime(),
+                               onlyIfNewer, m_error);
     if (name.isEmpty()) {
         // A row without a name could never be listed again.
         m_error = makeError(StoreError::NoName, Context::Save, d->path);
@@ -1118,7 +1050,7 @@ bool ResultsStore::write(const QString &name, const ArchiveTotals &totals, const
                 write.bindValue(position++, foldName(name));
                 for (const TotalField &f : totalFields)
                     write.bindValue(position++, double(totals.*f.archived));
-                write.bindValue(position++, moment.toString(QLatin1String(dateFormat)));
+                write.bindValue(position++, moment.toString(QLatin1String(storedrows::dateFormat)));
                 if (!write.exec())
                     failure = write.lastError();
                 else if (write.numRowsAffected() != 1 && !onlyIfNewer)
@@ -1148,8 +1080,10 @@ bool ResultsStore::write(const QString &name, const ArchiveTotals &totals, const
     return true;
 }
 
-bool ResultsStore::create(const QString &path, StoreError *error)
+bool ResultsStore::create(const QString &path, StoreError *error, const QString &pupilRole)
 {
+    if (isServerAddress(path))
+        return ServerStore::create(path, pupilRole, error);
     StoreError err;
     const QFileInfo target(QFileInfo(path).absoluteFilePath());
     const QString targetPath = target.absoluteFilePath();
@@ -1228,6 +1162,8 @@ bool ResultsStore::create(const QString &path, StoreError *error)
 
 QStringList ResultsStore::verify(const QString &path, ArchiveFacts *facts)
 {
+    if (isServerAddress(path))
+        return ServerStore::verify(path, facts);
     ArchiveFacts found;
     const QString file = QFileInfo(path).absoluteFilePath();
     if (const StoreError e = precheck(Context::Check, file))
@@ -1264,60 +1200,23 @@ QStringList ResultsStore::verify(const QString &path, ArchiveFacts *facts)
             }
 
             if (!failure.isValid() && l.rowsReadable) {
-                int rows = 0, noName = 0, badKey = 0, badTotal = 0, badDate = 0;
-                QHash<QString, int> perKey;
-                QStringList keyOrder;
-                QHash<QString, QString> firstName;
+                storedrows::RowAudit audit;
                 QString select = QStringLiteral("SELECT nome, chiave, data");
                 for (const TotalField &f : totalFields)
                     select += QLatin1String(", ") + QLatin1String(f.name);
                 if (query.exec(select + QLatin1String(" FROM nozioli ORDER BY rowid"))) {
                     while (query.next()) {
-                        ++rows;
-                        const QString name = query.value(0).toString();
-                        const QVariant key = query.value(1);
-                        if (name.isEmpty())
-                            ++noName;
-                        const QString folded = foldName(name);
-                        if (key.isNull() || key.toString() != folded)
-                            ++badKey;
-                        if (!name.isEmpty()) {
-                            if (!perKey.contains(folded)) {
-                                keyOrder << folded;
-                                firstName.insert(folded, name);
-                            }
-                            ++perKey[folded];
-                        }
-                        if (!parseDate(query.value(2)).isValid())
-                            ++badDate;
-                        for (int i = 3; i <= 8; ++i) {
-                            const QVariant v = query.value(i);
-                            bool ok = false;
-                            const double n = v.toDouble(&ok);
-                            if (v.isNull() || !ok || n < 0 || std::floor(n) != n) {
-                                ++badTotal;
-                                break;
-                            }
-                        }
+                        storedrows::RowAudit::Totals totals;
+                        for (std::size_t i = 0; i < totalFields.size(); ++i)
+                            totals[i] = query.value(int(3 + i));
+                        audit.add(query.value(0).toString(), query.value(1), query.value(2), totals);
                     }
                 }
                 if (query.lastError().isValid()) {
                     failure = query.lastError();
                 } else {
-                    found.rows = rows;
-                    for (const QString &k : std::as_const(keyOrder)) {
-                        if (perKey.value(k) > 1)
-                            problems << q("il nome «%1» compare in %2 righe").arg(firstName.value(k)).arg(perKey.value(k));
-                    }
-                    if (noName)
-                        problems << q("righe senza nome: %1 su %2").arg(noName).arg(rows);
-                    if (badKey)
-                        problems << q("righe con il campo «chiave» mancante o diverso dal nome: %1 su %2").arg(badKey).arg(rows);
-                    if (badTotal)
-                        problems << q("righe con totali mancanti o non interi da 0 in su: %1 su %2").arg(badTotal).arg(rows);
-                    if (badDate)
-                        problems << q("righe con il campo «data» mancante o non nella forma AAAA-MM-GG hh:mm:ss: %1 su %2")
-                                        .arg(badDate).arg(rows);
+                    found.rows = audit.rows();
+                    problems += audit.problems();
                 }
             }
         }

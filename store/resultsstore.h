@@ -71,6 +71,9 @@ struct StoreError
         DiskFull,
         Exists,         // create(): a file is already there
         NoName,         // save(): no pupil's name to archive under
+        Unreachable,    // the archive's server does not answer, or the connection broke
+        AccessDenied,   // the server refused the user (password, permissions)
+        Tls,            // the server and the address disagree on encrypted connections
         Other
     };
     Kind kind = None;
@@ -99,6 +102,8 @@ struct ArchiveFacts
     qint64 rows = -1;               // rows of the table; -1 when they could not be read
 };
 
+class ServerStore;
+
 // The results archive "nozioli.mdb": an SQLite file holding the table
 // "nozioli", one row per pupil. Names are compared ignoring case (full Unicode
 // case folding), listed in the order the rows were added.
@@ -114,6 +119,10 @@ struct ArchiveFacts
 // changes it; triggers and views are switched off on the program's
 // connections; and the work one operation may do inside SQLite is bounded, so
 // that nothing in a file can keep the archive locked for long.
+//
+// The archive may also be on a PostgreSQL server, when its location is a
+// connection URI ("postgresql://…"): the same operations with the same
+// effects, the file's checks and limits left to the server.
 class ResultsStore
 {
 public:
@@ -132,13 +141,23 @@ public:
         return folder.isEmpty() ? defaultFileName() : folder + u'/' + defaultFileName();
     }
 
+    // Whether a location names an archive on a server (a PostgreSQL URI) rather than a file.
+    static bool isServerAddress(const QString &location);
+
+    // The archive a program's settings name: the server when one is set,
+    // otherwise "nozioli.mdb" in the folder (see pathIn()).
+    static QString locationIn(const QString &folder, const QString &server)
+    {
+        return server.isEmpty() ? pathIn(folder) : server;
+    }
+
     // Opens an existing archive; creates nothing. Fails when the file is
     // missing, unreadable, not an archive, or its schema is not the program's.
     bool open(const QString &path);
     // Opens the archive set by setPath(), "nozioli.mdb" in the current folder
     // unless set.
     bool open() { return open(m_path); }
-    void setPath(const QString &path) { m_path = path; }
+    void setPath(const QString &path);
     // Opens an existing archive for reading only (SQLite's mode=ro): nothing
     // is ever written to the file, and save() fails with ReadOnly. The same
     // checks as open().
@@ -146,7 +165,8 @@ public:
     // Drops the connection. A later operation opens the same file again.
     void close();
     bool isOpen() const;
-    QString filePath() const;       // absolute path of the open (or last tried) file
+    QString filePath() const;       // absolute path of the open (or last tried) file; a server's URI
+    bool onServer() const { return m_server != nullptr; }
     const StoreError &lastError() const { return m_error; }
 
     // Every non-empty name, in the order the rows were added. nullopt on failure.
@@ -194,8 +214,10 @@ public:
     void setLockWaitListener(LockWaitListener *listener);
 
     // Creates a new, empty archive; refuses to overwrite an existing file.
-    // The file appears whole or not at all.
-    static bool create(const QString &path, StoreError *error);
+    // The file appears whole or not at all. On a server, the tables belong to
+    // the connecting role, and pupilRole (when given) may only read, add and
+    // update rows.
+    static bool create(const QString &path, StoreError *error, const QString &pupilRole = {});
 
     // Checks an archive without changing it: schema (everything the program
     // did not create is named), version, integrity, duplicate names, rows
@@ -210,8 +232,12 @@ public:
 private:
     bool write(const QString &name, const ArchiveTotals &totals, const QDateTime &when, bool onlyIfNewer);
 
+    // Sets up the server backend when the location is a server's, drops it otherwise.
+    void choose(const QString &location);
+
     struct Private;
     std::unique_ptr<Private> d;
+    std::unique_ptr<ServerStore> m_server;
     StoreError m_error;
     QString m_path = defaultFileName();
 };

@@ -74,6 +74,9 @@ QString kindName(StoreError::Kind kind)
     case StoreError::DiskFull: return QStringLiteral("disk-full");
     case StoreError::Exists: return QStringLiteral("exists");
     case StoreError::NoName: return QStringLiteral("no-name");
+    case StoreError::Unreachable: return QStringLiteral("unreachable");
+    case StoreError::AccessDenied: return QStringLiteral("access-denied");
+    case StoreError::Tls: return QStringLiteral("tls");
     case StoreError::Other: return QStringLiteral("other");
     }
     return QStringLiteral("other");

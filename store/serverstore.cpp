@@ -1,0 +1,863 @@
+#include "store/serverstore.h"
+
+#include "store/storedrows.h"
+
+#include <QAtomicInteger>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <libpq-fe.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace {
+
+using storedrows::Context;
+
+QString q(const char *text) { return QString::fromUtf8(text); }
+
+constexpr int LayoutVersion = ResultsStore::LayoutVersion;
+// The longest any one statement may run on the server (ms): far above what
+// any operation of the program needs, so that nothing holds a connection for long.
+constexpr int StatementTimeout = 30000;
+// Seconds to wait for the server to answer at all, unless the address says otherwise.
+constexpr const char *ConnectTimeout = "10";
+
+// SQLSTATE codes the program acts on.
+const QLatin1String DuplicateTable("42P07");
+const QLatin1String UndefinedTable("42P01");
+const QLatin1String UndefinedColumn("42703");
+const QLatin1String InsufficientPrivilege("42501");
+const QLatin1String ReadOnlyTransaction("25006");
+const QLatin1String LockNotAvailable("55P03");
+const QLatin1String QueryCanceled("57014");
+const QLatin1String DiskFull("53100");
+const QLatin1String UndefinedObject("42704");
+
+// The layout the program creates. "riga" keeps the order rows were added in.
+const char *const createStatements[] = {
+    "CREATE TABLE nozioli ("
+    " riga bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
+    " nome text NOT NULL,"
+    " data timestamp(0) without time zone NOT NULL,"
+    " sovragiusti double precision NOT NULL,"
+    " sovrasbagliati double precision NOT NULL,"
+    " nozioligiusti double precision NOT NULL,"
+    " noziolisbagliati double precision NOT NULL,"
+    " spaziotempogiusti double precision NOT NULL,"
+    " spaziotemposbagliati double precision NOT NULL,"
+    " chiave text NOT NULL)",
+    "CREATE UNIQUE INDEX nome ON nozioli (chiave)",
+    "CREATE TABLE nozioli_versione (versione integer NOT NULL)",
+};
+
+// The fields of "nozioli" and their types as the server names them.
+struct Column
+{
+    const char *name;
+    const char *type;
+};
+const Column layoutColumns[] = {
+    {"riga", "bigint"},
+    {"nome", "text"},
+    {"data", "timestamp(0) without time zone"},
+    {"sovragiusti", "double precision"},
+    {"sovrasbagliati", "double precision"},
+    {"nozioligiusti", "double precision"},
+    {"noziolisbagliati", "double precision"},
+    {"spaziotempogiusti", "double precision"},
+    {"spaziotemposbagliati", "double precision"},
+    {"chiave", "text"},
+};
+
+// The moment as the file archive stores it, read back in the same form.
+const QString dateText = QStringLiteral("to_char(data, 'YYYY-MM-DD HH24:MI:SS')");
+
+// The keywords and values of a connection URI, parsed by libpq itself.
+struct Address
+{
+    QList<QByteArray> keywords;
+    QList<QByteArray> values;
+    QString invalid;            // why the address could not be read
+
+    QString value(const char *keyword) const
+    {
+        const qsizetype i = keywords.indexOf(QByteArray(keyword));
+        return i < 0 ? QString() : QString::fromUtf8(values.at(i));
+    }
+    void set(const char *keyword, const QByteArray &v)
+    {
+        const qsizetype i = keywords.indexOf(QByteArray(keyword));
+        if (i < 0) {
+            keywords << keyword;
+            values << v;
+        } else {
+            values[i] = v;
+        }
+    }
+};
+
+Address parseAddress(const QString &uri)
+{
+    Address a;
+    char *message = nullptr;
+    PQconninfoOption *options = PQconninfoParse(uri.toUtf8().constData(), &message);
+    if (!options) {
+        a.invalid = message ? QString::fromUtf8(message).trimmed() : q("indirizzo non valido");
+        PQfreemem(message);
+        return a;
+    }
+    for (PQconninfoOption *o = options; o->keyword; ++o) {
+        if (o->val && *o->val) {
+            a.keywords << o->keyword;
+            a.values << o->val;
+        }
+    }
+    PQconninfoFree(options);
+    if (a.value("connect_timeout").isEmpty())
+        a.set("connect_timeout", ConnectTimeout);
+    if (a.value("application_name").isEmpty())
+        a.set("application_name", "nozioli");
+    return a;
+}
+
+// "host:port/database", the socket's folder standing for the host; never the password.
+QString describe(const Address &a)
+{
+    QString host = a.value("host");
+    if (host.isEmpty())
+        host = a.value("hostaddr");
+    if (host.isEmpty())
+        host = QStringLiteral("localhost");
+    const QString port = a.value("port").isEmpty() ? QStringLiteral("5432") : a.value("port");
+    const QString database = a.value("dbname").isEmpty() ? a.value("user") : a.value("dbname");
+    return host + u':' + port + u'/' + database;
+}
+
+QString userOf(const Address &a)
+{
+    const QString user = a.value("user");
+    return user.isEmpty() ? qEnvironmentVariable("PGUSER", qEnvironmentVariable("USER")) : user;
+}
+
+// Why a connection could not be made, and what to try.
+enum class Cause {
+    Plain,
+    NotAnswering,       // Unreachable: nothing answers at the address
+    NotAccepting,       // Unreachable: the server is starting, stopping or full
+    ConnectionLost,     // Unreachable: the connection broke during the operation
+    BadAddress,         // Other: the address cannot be read
+    NoPassword,         // AccessDenied
+    WrongPassword,      // AccessDenied
+    TlsRequired,        // Tls: the server takes encrypted connections only
+    TlsMissing,         // Tls: the address asks for TLS, the server offers none
+    TlsCertificate,     // Tls: the server's certificate could not be verified
+    NoLayout,           // WrongLayout: no table "nozioli"
+    NoPermission,       // ReadOnly: the role may not write
+};
+
+// The one place where the messages about an archive on a server are written;
+// storedrows::message() puts them together as the archive file's.
+// In the texts: %1 the server and database, %2 the user, %3 the detail.
+StoreError makeError(StoreError::Kind kind, Context ctx, const Address &a, const QString &detail = {},
+                     Cause cause = Cause::Plain)
+{
+    QString reason;
+    switch (kind) {
+    case StoreError::Unreachable:
+        if (cause == Cause::NotAccepting)
+            reason = q("Il server dell'archivio «%1» per ora non accetta connessioni (si sta avviando o "
+                       "spegnendo, o ne ha già troppe): riprova fra qualche minuto.");
+        else if (cause == Cause::ConnectionLost)
+            reason = q("La connessione al server dell'archivio «%1» si è interrotta: controlla che il PC sia "
+                       "collegato alla rete della scuola, poi riprova.");
+        else
+            reason = q("Il server dell'archivio «%1» non risponde: controlla che il PC sia collegato alla rete "
+                       "della scuola e chiedi all'insegnante se il server è acceso, poi riprova.");
+        break;
+    case StoreError::AccessDenied:
+        if (cause == Cause::NoPassword)
+            reason = q("Il server dell'archivio «%1» chiede una password per l'utente «%2», ma non ce n'è una nel "
+                       "file delle password di PostgreSQL (~/.pgpass): chiedi all'insegnante di aggiungerla, poi "
+                       "riprova.");
+        else if (cause == Cause::WrongPassword)
+            reason = q("Il server dell'archivio «%1» non ha accettato la password dell'utente «%2»: chiedi "
+                       "all'insegnante di correggerla nel file delle password di PostgreSQL (~/.pgpass), poi "
+                       "riprova.");
+        else
+            reason = q("Il server dell'archivio «%1» non ha accettato l'utente «%2» (%3): chiedi all'insegnante "
+                       "di controllare l'indirizzo del server nelle impostazioni e i permessi dell'utente, poi "
+                       "riprova.");
+        break;
+    case StoreError::Tls:
+        if (cause == Cause::TlsMissing)
+            reason = q("L'indirizzo del server dell'archivio «%1» chiede una connessione cifrata (TLS), ma il "
+                       "server non la offre: chiedi al tecnico della scuola di attivare TLS sul server.");
+        else if (cause == Cause::TlsCertificate)
+            reason = q("Il certificato del server dell'archivio «%1» non è stato riconosciuto (%3): controlla "
+                       "il certificato indicato con sslrootcert nell'indirizzo del server, poi riprova.");
+        else
+            reason = q("Il server dell'archivio «%1» accetta solo connessioni cifrate (TLS): aggiungi "
+                       "«sslmode=verify-full» e «sslrootcert=» con il certificato della scuola all'indirizzo del "
+                       "server nelle impostazioni, poi riprova.");
+        break;
+    case StoreError::WrongLayout:
+        reason = cause == Cause::NoLayout
+            ? q("Sul server «%1» non c'è l'archivio dei risultati (la tabella «nozioli»): l'insegnante può "
+                "crearlo con «nozioli-archivio crea --server», poi riprova.")
+            : q("Sul server «%1» la tabella «nozioli» non è quella del programma (%3): chiedi all'insegnante "
+                "di controllarla con «nozioli-archivio verifica».");
+        break;
+    case StoreError::ReadOnly:
+        reason = cause == Cause::NoPermission
+            ? q("L'utente «%2» non ha il permesso di fare questa operazione sull'archivio del server «%1»: "
+                "chiedi all'insegnante di controllarne i permessi, poi riprova.")
+            : q("L'archivio del server «%1» è aperto in sola lettura.");
+        break;
+    case StoreError::Locked:
+        reason = q("L'archivio del server «%1» è occupato da un altro programma: riprova fra qualche istante.");
+        break;
+    case StoreError::DiskFull:
+        reason = q("Il server dell'archivio «%1» non ha più spazio su disco: chiedi al tecnico della scuola di "
+                   "liberarne, poi riprova.");
+        break;
+    case StoreError::Exists:
+        reason = q("Sul server «%1» c'è già un archivio dei risultati (la tabella «nozioli»): non viene "
+                   "sostituito.");
+        break;
+    case StoreError::NoName:
+        reason = storedrows::noNameReason();
+        break;
+    case StoreError::Other:
+        reason = cause == Cause::BadAddress
+            ? q("L'indirizzo del server dell'archivio non è valido (%3): correggilo nelle impostazioni "
+                "(nozioli.ini, [archivio] server=), poi riprova.")
+            : q("Errore del server dell'archivio «%1»: %3");
+        break;
+    default:
+        reason = q("Errore del server dell'archivio «%1»: %3");
+        break;
+    }
+    reason = storedrows::fill(reason, {describe(a), userOf(a), detail});
+    return storedrows::message(kind, ctx, reason);
+}
+
+// The first line of a libpq or server message, without the address libpq puts before it.
+QString firstLine(QString text)
+{
+    text = text.trimmed();
+    const qsizetype cut = text.indexOf(u'\n');
+    if (cut >= 0)
+        text.truncate(cut);
+    const qsizetype failed = text.indexOf(QLatin1String("failed: "));
+    if (failed >= 0)
+        text = text.mid(failed + 8);
+    if (text.startsWith(QLatin1String("FATAL:")) || text.startsWith(QLatin1String("ERROR:")))
+        text = text.mid(6);
+    return text.trimmed();
+}
+
+// A connection made by libpq alone, to find why the driver's failed.
+struct Probe
+{
+    PGconn *conn = nullptr;
+    Probe(const Address &a, const char *sslmode)
+    {
+        Address copy = a;
+        if (sslmode)
+            copy.set("sslmode", sslmode);
+        std::vector<const char *> k, v;
+        for (qsizetype i = 0; i < copy.keywords.size(); ++i) {
+            k.push_back(copy.keywords.at(i).constData());
+            v.push_back(copy.values.at(i).constData());
+        }
+        k.push_back(nullptr);
+        v.push_back(nullptr);
+        conn = PQconnectdbParams(k.data(), v.data(), 0);
+    }
+    ~Probe() { PQfinish(conn); }
+    Probe(const Probe &) = delete;
+    Probe &operator=(const Probe &) = delete;
+    bool ok() const { return PQstatus(conn) == CONNECTION_OK; }
+    // Reached the server and spoke with it: connected, or turned back over the password.
+    bool gotFurther() const { return ok() || PQconnectionNeedsPassword(conn) || PQconnectionUsedPassword(conn); }
+    QString message() const { return firstLine(QString::fromUtf8(PQerrorMessage(conn))); }
+};
+
+// Why a connection failed, found by asking the server again without the driver:
+// whether anything answers, then whether the password or TLS stood in the way.
+// Uses libpq's state rather than its messages, which are translated.
+StoreError whyNotConnected(Context ctx, const Address &a, const QString &driverMessage)
+{
+    std::vector<const char *> k, v;
+    for (qsizetype i = 0; i < a.keywords.size(); ++i) {
+        k.push_back(a.keywords.at(i).constData());
+        v.push_back(a.values.at(i).constData());
+    }
+    k.push_back(nullptr);
+    v.push_back(nullptr);
+    switch (PQpingParams(k.data(), v.data(), 0)) {
+    case PQPING_NO_RESPONSE:
+        return makeError(StoreError::Unreachable, ctx, a, {}, Cause::NotAnswering);
+    case PQPING_REJECT:
+        return makeError(StoreError::Unreachable, ctx, a, {}, Cause::NotAccepting);
+    case PQPING_NO_ATTEMPT:
+        return makeError(StoreError::Other, ctx, a, firstLine(driverMessage), Cause::BadAddress);
+    case PQPING_OK:
+        break;
+    }
+    const Probe as(a, nullptr);
+    if (as.ok())
+        return makeError(StoreError::Other, ctx, a, firstLine(driverMessage));
+    if (PQconnectionNeedsPassword(as.conn))
+        return makeError(StoreError::AccessDenied, ctx, a, {}, Cause::NoPassword);
+    if (PQconnectionUsedPassword(as.conn))
+        return makeError(StoreError::AccessDenied, ctx, a, {}, Cause::WrongPassword);
+    const QString sslmode = a.value("sslmode");
+    if (sslmode == QLatin1String("require") || sslmode.startsWith(QLatin1String("verify"))) {
+        if (sslmode != QLatin1String("require") && Probe(a, "require").gotFurther())
+            return makeError(StoreError::Tls, ctx, a, as.message(), Cause::TlsCertificate);
+        if (Probe(a, "disable").gotFurther())
+            return makeError(StoreError::Tls, ctx, a, {}, Cause::TlsMissing);
+    } else if (Probe(a, "require").gotFurther()) {
+        return makeError(StoreError::Tls, ctx, a, {}, Cause::TlsRequired);
+    }
+    return makeError(StoreError::AccessDenied, ctx, a, as.message());
+}
+
+// Turns a failed statement into what the pupil or the teacher can act on.
+StoreError classify(const QSqlError &e, Context ctx, const Address &a)
+{
+    const QString state = e.nativeErrorCode();
+    const QString detail = firstLine(e.databaseText().isEmpty() ? e.text() : e.databaseText());
+    if (state == InsufficientPrivilege)
+        return makeError(StoreError::ReadOnly, ctx, a, {}, Cause::NoPermission);
+    if (state == ReadOnlyTransaction)
+        return makeError(StoreError::ReadOnly, ctx, a);
+    if (state == UndefinedTable)
+        return makeError(StoreError::WrongLayout, ctx, a, {}, Cause::NoLayout);
+    if (state == UndefinedColumn)
+        return makeError(StoreError::WrongLayout, ctx, a, detail);
+    if (state == LockNotAvailable)
+        return makeError(StoreError::Locked, ctx, a);
+    if (state == DiskFull)
+        return makeError(StoreError::DiskFull, ctx, a);
+    if (state == QueryCanceled)
+        return makeError(StoreError::Other, ctx, a, q("l'operazione è durata troppo ed è stata fermata"));
+    if (state.isEmpty() || state.startsWith(QLatin1String("08")))
+        return makeError(StoreError::Unreachable, ctx, a, {}, Cause::ConnectionLost);
+    return makeError(StoreError::Other, ctx, a, detail);
+}
+
+PGconn *handleOf(const QSqlDatabase &db)
+{
+    if (!db.driver())
+        return nullptr;
+    const QVariant v = db.driver()->handle();
+    if (!v.isValid() || qstrcmp(v.typeName(), "PGconn*") != 0)
+        return nullptr;
+    return *static_cast<PGconn *const *>(v.constData());
+}
+
+// One connection of Qt's PostgreSQL driver, under a name of its own, removed with it.
+class Connection
+{
+public:
+    Connection() = default;
+    ~Connection() { close(); }
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    bool open(const Address &a)
+    {
+        close();
+        static QAtomicInteger<quint64> counter;
+        m_name = QStringLiteral("nozioli-server-%1").arg(counter.fetchAndAddRelaxed(1));
+        db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
+        QStringList options;
+        for (qsizetype i = 0; i < a.keywords.size(); ++i) {
+            const QByteArray &k = a.keywords.at(i);
+            const QString value = QString::fromUtf8(a.values.at(i));
+            if (k == "host")
+                db.setHostName(value);
+            else if (k == "port")
+                db.setPort(value.toInt());
+            else if (k == "dbname")
+                db.setDatabaseName(value);
+            else if (k == "user")
+                db.setUserName(value);
+            else if (k == "password")
+                db.setPassword(value);
+            else
+                options << QString::fromLatin1(k) + u'=' + quoted(value);
+        }
+        db.setConnectOptions(options.join(u';'));
+        if (!db.open()) {
+            error = db.lastError();
+            return false;
+        }
+        return true;
+    }
+    void close()
+    {
+        if (m_name.isEmpty())
+            return;
+        statements.clear();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_name);
+        m_name.clear();
+    }
+    bool isOpen() const { return !m_name.isEmpty() && db.isOpen(); }
+    // Whether libpq still holds a working connection.
+    bool broken() const
+    {
+        PGconn *c = handleOf(db);
+        return !c || PQstatus(c) != CONNECTION_OK;
+    }
+
+    QSqlDatabase db;
+    QSqlError error;
+    // Prepared statements of this connection, by their text.
+    QHash<QString, std::shared_ptr<QSqlQuery>> statements;
+
+private:
+    // A value for the driver's options, which it joins with blanks: quoted as libpq reads it.
+    static QString quoted(QString value)
+    {
+        value.replace(u'\\', QLatin1String("\\\\"));
+        value.replace(u'\'', QLatin1String("\\'"));
+        return u'\'' + value + u'\'';
+    }
+    QString m_name;
+};
+
+// Names what is not as create() makes it; empty when the layout is the program's.
+QStringList layoutProblems(QSqlDatabase &db, QSqlError &failure, int *version)
+{
+    QStringList problems;
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT to_regclass('nozioli') IS NOT NULL"))) {
+        failure = query.lastError();
+        return problems;
+    }
+    if (!query.next() || !query.value(0).toBool()) {
+        failure = QSqlError(q("relation \"nozioli\" does not exist"), QString(), QSqlError::StatementError,
+                            UndefinedTable);
+        return problems;
+    }
+    QHash<QString, QString> types;
+    if (!query.exec(QStringLiteral(
+            "SELECT attname, format_type(atttypid, atttypmod) FROM pg_attribute"
+            " WHERE attrelid = 'nozioli'::regclass AND attnum > 0 AND NOT attisdropped"))) {
+        failure = query.lastError();
+        return problems;
+    }
+    while (query.next())
+        types.insert(query.value(0).toString(), query.value(1).toString());
+    for (const Column &c : layoutColumns) {
+        const QString name = QString::fromLatin1(c.name);
+        if (!types.contains(name))
+            problems << q("manca il campo «%1»").arg(name);
+        else if (types.value(name) != QLatin1String(c.type))
+            problems << q("il campo «%1» è di tipo %2 invece che %3").arg(name, types.value(name), QLatin1String(c.type));
+        types.remove(name);
+    }
+    for (auto i = types.cbegin(); i != types.cend(); ++i)
+        problems << q("il campo «%1» non è del programma").arg(i.key());
+    if (!query.exec(QStringLiteral(
+            "SELECT i.indisunique AND i.indnkeyatts = 1 AND a.attname = 'chiave' FROM pg_index i"
+            " JOIN pg_attribute a ON a.attrelid = i.indrelid AND a.attnum = i.indkey[0]"
+            " WHERE i.indexrelid = to_regclass('nome') AND i.indrelid = 'nozioli'::regclass"))) {
+        failure = query.lastError();
+        return problems;
+    }
+    if (!query.next() || !query.value(0).toBool())
+        problems << q("manca l'indice unico «nome» sul campo «chiave»");
+    if (!query.exec(QStringLiteral("SELECT versione FROM nozioli_versione"))) {
+        if (query.lastError().nativeErrorCode() != UndefinedTable) {
+            failure = query.lastError();
+            return problems;
+        }
+        problems << q("manca la tabella «nozioli_versione»");
+    } else {
+        QList<int> found;
+        while (query.next())
+            found << query.value(0).toInt();
+        if (version && found.size() == 1)
+            *version = found.first();
+        if (found.size() != 1)
+            problems << q("la tabella «nozioli_versione» non ha una sola riga");
+        else if (found.first() != LayoutVersion)
+            problems << q("versione della struttura %1, il programma conosce la %2").arg(found.first()).arg(LayoutVersion);
+    }
+    return problems;
+}
+
+} // namespace
+
+struct ServerStore::Private
+{
+    QString uri;
+    Address address;
+    Connection conn;
+    bool readOnly = false;
+    int lockTimeout = ResultsStore::DefaultBusyTimeout;
+
+    bool connect(Context ctx, StoreError &err);
+    // Runs one statement, connecting first when needed; a connection found
+    // broken is opened again once and the statement run again.
+    using OnRow = std::function<bool(const QSqlQuery &)>;     // false: no more rows wanted
+    bool run(Context ctx, const QString &sql, const QVariantList &binds, StoreError &err, const OnRow &onRow,
+             int *rowsAffected = nullptr);
+    bool runOnce(const QString &sql, const QVariantList &binds, QSqlError &failure, const OnRow &onRow,
+                 int *rowsAffected);
+};
+
+bool ServerStore::Private::connect(Context ctx, StoreError &err)
+{
+    conn.close();
+    if (!address.invalid.isEmpty()) {
+        err = makeError(StoreError::Other, ctx, address, address.invalid, Cause::BadAddress);
+        return false;
+    }
+    if (!conn.open(address)) {
+        err = whyNotConnected(ctx, address, conn.error.text());
+        conn.close();
+        return false;
+    }
+    QSqlQuery query(conn.db);
+    QSqlError failure;
+    const QStringList settings{
+        QStringLiteral("SET lock_timeout = %1").arg(lockTimeout),
+        QStringLiteral("SET statement_timeout = %1").arg(StatementTimeout),
+        readOnly ? QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY") : QString(),
+    };
+    for (const QString &s : settings) {
+        if (!s.isEmpty() && !query.exec(s)) {
+            failure = query.lastError();
+            break;
+        }
+    }
+    QStringList problems;
+    if (!failure.isValid())
+        problems = layoutProblems(conn.db, failure, nullptr);
+    if (failure.isValid())
+        err = classify(failure, ctx, address);
+    else if (!problems.isEmpty())
+        err = makeError(StoreError::WrongLayout, ctx, address, problems.join(QLatin1String("; ")));
+    if (err) {
+        conn.close();
+        return false;
+    }
+    return true;
+}
+
+bool ServerStore::Private::runOnce(const QString &sql, const QVariantList &binds, QSqlError &failure,
+                                   const OnRow &onRow, int *rowsAffected)
+{
+    std::shared_ptr<QSqlQuery> &query = conn.statements[sql];
+    if (!query) {
+        auto prepared = std::make_shared<QSqlQuery>(conn.db);
+        prepared->setForwardOnly(true);
+        if (!prepared->prepare(sql)) {
+            failure = prepared->lastError();
+            conn.statements.remove(sql);
+            return false;
+        }
+        query = prepared;
+    }
+    const std::shared_ptr<QSqlQuery> keep = query;
+    for (int i = 0; i < binds.size(); ++i)
+        keep->bindValue(i, binds.at(i));
+    if (!keep->exec()) {
+        failure = keep->lastError();
+        return false;
+    }
+    if (rowsAffected)
+        *rowsAffected = keep->numRowsAffected();
+    while (keep->next() && onRow(*keep)) {
+    }
+    keep->finish();
+    return true;
+}
+
+bool ServerStore::Private::run(Context ctx, const QString &sql, const QVariantList &binds, StoreError &err,
+                               const OnRow &onRow, int *rowsAffected)
+{
+    if (ctx == Context::Save && readOnly) {
+        err = makeError(StoreError::ReadOnly, ctx, address);
+        return false;
+    }
+    const bool wasOpen = conn.isOpen();
+    if (!wasOpen && !connect(ctx, err))
+        return false;
+    QSqlError failure;
+    if (runOnce(sql, binds, failure, onRow, rowsAffected))
+        return true;
+    // Dropped since the last operation (the server restarted, the network
+    // blinked): open again once. A write is safe to repeat, as it sets the
+    // same values.
+    if (wasOpen && conn.broken()) {
+        if (!connect(ctx, err))
+            return false;
+        failure = QSqlError();
+        if (runOnce(sql, binds, failure, onRow, rowsAffected))
+            return true;
+    }
+    err = classify(failure, ctx, address);
+    conn.close();
+    return false;
+}
+
+bool ServerStore::isAddress(const QString &location)
+{
+    return location.startsWith(QLatin1String("postgresql://")) || location.startsWith(QLatin1String("postgres://"));
+}
+
+ServerStore::ServerStore(const QString &address) : d(std::make_unique<Private>())
+{
+    d->uri = address;
+    d->address = parseAddress(address);
+}
+
+ServerStore::~ServerStore() = default;
+
+bool ServerStore::open(bool readOnly, StoreError &err)
+{
+    d->readOnly = readOnly;
+    return d->connect(Context::Open, err);
+}
+
+void ServerStore::close()
+{
+    d->conn.close();
+}
+
+bool ServerStore::isOpen() const
+{
+    return d->conn.isOpen();
+}
+
+QString ServerStore::label() const
+{
+    return describe(d->address);
+}
+
+void ServerStore::setBusyTimeout(int ms)
+{
+    d->lockTimeout = qMax(0, ms);
+    if (d->conn.isOpen()) {
+        QSqlQuery query(d->conn.db);
+        query.exec(QStringLiteral("SET lock_timeout = %1").arg(d->lockTimeout));
+    }
+}
+
+std::optional<QStringList> ServerStore::listNames(StoreError &err)
+{
+    QStringList names;
+    const bool ok = d->run(Context::Read, QStringLiteral("SELECT nome FROM nozioli ORDER BY riga"), {}, err,
+                           [&](const QSqlQuery &query) {
+                               const QString name = query.value(0).toString();
+                               if (!name.isEmpty())
+                                   names << name;
+                               return true;
+                           });
+    return ok ? std::optional(names) : std::nullopt;
+}
+
+std::optional<ResultsStore::NamePage> ServerStore::listNames(qint64 afterRow, int limit, StoreError &err)
+{
+    ResultsStore::NamePage page;
+    page.lastRow = afterRow;
+    int rows = 0;
+    const bool ok = d->run(Context::Read,
+                           QStringLiteral("SELECT riga, nome FROM nozioli WHERE riga > ? ORDER BY riga LIMIT ?"),
+                           {afterRow, qMax(1, limit)}, err, [&](const QSqlQuery &query) {
+                               ++rows;
+                               page.lastRow = query.value(0).toLongLong();
+                               const QString name = query.value(1).toString();
+                               if (!name.isEmpty())
+                                   page.names << name;
+                               return true;
+                           });
+    if (!ok)
+        return std::nullopt;
+    page.atEnd = rows < qMax(1, limit);
+    return page;
+}
+
+std::optional<QList<ResultRecord>> ServerStore::records(StoreError &err)
+{
+    QList<ResultRecord> rows;
+    const bool ok = d->run(Context::Read, storedrows::selectRecord(dateText) + QLatin1String(" ORDER BY riga"), {},
+                           err, [&](const QSqlQuery &query) {
+                               rows << storedrows::readRecord(query);
+                               return true;
+                           });
+    return ok ? std::optional(rows) : std::nullopt;
+}
+
+std::optional<QList<ResultRecord>> ServerStore::firstRecordsByKey(int count, StoreError &err)
+{
+    QList<ResultRecord> rows;
+    // Byte order of the keys, as the archive file sorts them.
+    const bool ok = d->run(Context::Read,
+                           storedrows::selectRecord(dateText) + QLatin1String(" ORDER BY chiave COLLATE \"C\" LIMIT ?"),
+                           {qMax(0, count)}, err, [&](const QSqlQuery &query) {
+                               rows << storedrows::readRecord(query);
+                               return true;
+                           });
+    return ok ? std::optional(rows) : std::nullopt;
+}
+
+ResultsStore::Lookup ServerStore::find(const QString &name, ResultRecord *record, StoreError &err)
+{
+    ResultsStore::Lookup result = ResultsStore::Lookup::NotFound;
+    const bool ok = d->run(Context::Read, storedrows::selectRecord(dateText) + QLatin1String(" WHERE chiave = ?"),
+                           {ResultsStore::foldName(name)}, err, [&](const QSqlQuery &query) {
+                               result = ResultsStore::Lookup::Found;
+                               if (record)
+                                   *record = storedrows::readRecord(query);
+                               return false;
+                           });
+    return ok ? result : ResultsStore::Lookup::Failed;
+}
+
+bool ServerStore::write(const QString &name, const ArchiveTotals &totals, const QDateTime &moment, bool onlyIfNewer,
+                        StoreError &err)
+{
+    if (name.isEmpty()) {
+        err = makeError(StoreError::NoName, Context::Save, d->address);
+        return false;
+    }
+    QString columns, marks, updates;
+    QVariantList binds{name, ResultsStore::foldName(name)};
+    for (const TotalField &f : totalFields) {
+        const QString field = QString::fromLatin1(f.name);
+        columns += QLatin1String(", ") + field;
+        marks += QLatin1String(", ?");
+        updates += field + QLatin1String(" = excluded.") + field + QLatin1String(", ");
+        binds << double(totals.*f.archived);
+    }
+    binds << moment.toString(QLatin1String(storedrows::dateFormat));
+    // One statement, so one transaction: the row of the name is added or
+    // updated whole, however many PCs archive at once.
+    const QString upsert = QLatin1String("INSERT INTO nozioli (nome, chiave") + columns
+        + QLatin1String(", data) VALUES (?, ?") + marks
+        + QLatin1String(", CAST(? AS timestamp(0))) ON CONFLICT (chiave) DO UPDATE SET ") + updates
+        + QLatin1String("data = excluded.data")
+        + QLatin1String(onlyIfNewer ? " WHERE nozioli.data < excluded.data" : "");
+    int affected = -1;
+    if (!d->run(Context::Save, upsert, binds, err, [](const QSqlQuery &) { return false; }, &affected))
+        return false;
+    if (affected != 1 && !onlyIfNewer) {
+        err = makeError(StoreError::Other, Context::Save, d->address, q("la riga dell'alunno non è stata scritta"));
+        return false;
+    }
+    return true;
+}
+
+bool ServerStore::create(const QString &address, const QString &pupilRole, StoreError *error)
+{
+    Address a = parseAddress(address);
+    StoreError err;
+    auto done = [&](bool ok) {
+        if (error)
+            *error = err;
+        return ok;
+    };
+    if (!a.invalid.isEmpty()) {
+        err = makeError(StoreError::Other, Context::Create, a, a.invalid, Cause::BadAddress);
+        return done(false);
+    }
+    Connection c;
+    if (!c.open(a)) {
+        err = whyNotConnected(Context::Create, a, c.error.text());
+        return done(false);
+    }
+    QStringList steps{QStringLiteral("BEGIN")};
+    for (const char *s : createStatements)
+        steps << QString::fromLatin1(s);
+    steps << QStringLiteral("INSERT INTO nozioli_versione VALUES (%1)").arg(LayoutVersion);
+    if (!pupilRole.isEmpty()) {
+        // Only what the program does: read, add and update rows. No delete,
+        // no truncate, no change of the layout (the tables stay the teacher's).
+        const QString role = c.db.driver()->escapeIdentifier(pupilRole, QSqlDriver::FieldName);
+        steps << QStringLiteral("GRANT USAGE ON SCHEMA %1 TO %2")
+                     .arg(c.db.driver()->escapeIdentifier(QStringLiteral("public"), QSqlDriver::FieldName), role)
+              << QStringLiteral("GRANT SELECT, INSERT, UPDATE ON nozioli TO %1").arg(role)
+              << QStringLiteral("GRANT SELECT ON nozioli_versione TO %1").arg(role);
+    }
+    steps << QStringLiteral("COMMIT");
+    QSqlQuery query(c.db);
+    QSqlError failure;
+    for (const QString &s : std::as_const(steps)) {
+        if (!query.exec(s)) {
+            failure = query.lastError();
+            break;
+        }
+    }
+    if (failure.isValid()) {
+        QSqlQuery(c.db).exec(QStringLiteral("ROLLBACK"));
+        const QString state = failure.nativeErrorCode();
+        if (state == DuplicateTable)
+            err = makeError(StoreError::Exists, Context::Create, a);
+        else if (state == UndefinedObject)
+            err = makeError(StoreError::Other, Context::Create, a,
+                            q("sul server non c'è il ruolo «%1» degli alunni").arg(pupilRole));
+        else if (state == InsufficientPrivilege)
+            err = makeError(StoreError::AccessDenied, Context::Create, a,
+                            q("l'utente non può creare tabelle in questo database"));
+        else
+            err = classify(failure, Context::Create, a);
+        return done(false);
+    }
+    return done(true);
+}
+
+QStringList ServerStore::verify(const QString &address, ArchiveFacts *facts)
+{
+    ArchiveFacts found;
+    const Address a = parseAddress(address);
+    if (!a.invalid.isEmpty())
+        return {makeError(StoreError::Other, Context::Check, a, a.invalid, Cause::BadAddress).message};
+    Connection c;
+    if (!c.open(a))
+        return {whyNotConnected(Context::Check, a, c.error.text()).message};
+    QSqlQuery query(c.db);
+    query.exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"));
+    QSqlError failure;
+    QStringList problems = layoutProblems(c.db, failure, &found.version);
+    if (!failure.isValid()) {
+        storedrows::RowAudit audit;
+        QString select = QStringLiteral("SELECT nome, chiave, ") + dateText;
+        for (const TotalField &f : totalFields)
+            select += QLatin1String(", ") + QLatin1String(f.name);
+        query.setForwardOnly(true);
+        if (query.exec(select + QLatin1String(" FROM nozioli ORDER BY riga"))) {
+            while (query.next()) {
+                storedrows::RowAudit::Totals totals;
+                for (std::size_t i = 0; i < totalFields.size(); ++i)
+                    totals[i] = query.value(int(3 + i));
+                audit.add(query.value(0).toString(), query.value(1), query.value(2), totals);
+            }
+        }
+        if (query.lastError().isValid()) {
+            failure = query.lastError();
+        } else {
+            found.rows = audit.rows();
+            problems += audit.problems();
+        }
+    }
+    if (failure.isValid())
+        problems << classify(failure, Context::Check, a).message;
+    if (facts)
+        *facts = found;
+    return problems;
+}
