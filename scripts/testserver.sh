@@ -55,7 +55,7 @@ esac
 
 # The newest PostgreSQL of Debian's packages.
 bindir=
-for candidate in /usr/lib/postgresql/15/bin $(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V -r); do
+for candidate in /usr/lib/postgresql/15/bin $(printf '%s\n' /usr/lib/postgresql/*/bin | sort -V -r); do
     if [ -x "$candidate/pg_ctl" ] && [ -x "$candidate/initdb" ]; then
         bindir=$candidate
         break
@@ -130,7 +130,7 @@ setting() { # NAME: the value of NAME in the settings written at creation
 }
 
 percent_encode() {
-    local LC_ALL=C s=$1 out= c i
+    local LC_ALL=C s=$1 out='' c i
     for ((i = 0; i < ${#s}; i++)); do
         c=${s:i:1}
         case "$c" in
@@ -212,8 +212,8 @@ create_cluster() {
 # Starts the server. With TCP, a port that another program took meanwhile is
 # replaced by another one, up to 20 times.
 launch() {
-    local try size
-    for try in $(seq 1 20); do
+    local size
+    for _ in $(seq 1 20); do
         size=$(stat -c %s "$log" 2>/dev/null || echo 0)
         if (cd "$dir" && as_server "$bindir/pg_ctl" -D "$data" -l "$log" -w -t 60 start >/dev/null 2>&1); then
             return 0
