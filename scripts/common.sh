@@ -19,6 +19,7 @@ build_packages=(
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-qpa-plugins libgl-dev qt6-translations-l10n
     qt6-charts-dev libqt6opengl6-dev
     libsqlite3-dev
+    libqt6sql6-psql libpq-dev
     fonts-liberation fonts-dejavu-core
     poppler-utils tzdata
 )
@@ -31,9 +32,12 @@ package_packages=(
 # Packages the tests need besides: the accessibility test runs the program on a
 # virtual X display (xvfb), drives it with real key events (xdotool) and reads it
 # through a D-Bus session bus and the AT-SPI registry with Debian's Python
-# (python3-pyatspi); it reads the archive with sqlite3.
+# (python3-pyatspi); it reads the archive with sqlite3. The tests of the server
+# archive start a throw-away PostgreSQL server (scripts/testserver.sh) with
+# certificates made by openssl.
 test_packages=(
     xvfb xdotool dbus-daemon dbus-bin at-spi2-core python3-pyatspi gir1.2-atspi-2.0 sqlite3
+    postgresql-15 openssl
 )
 
 # Builds quietly: the compiler's output is shown only when the build fails.
