@@ -13,6 +13,8 @@
 
 #include <functional>
 #include <memory>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -262,24 +264,35 @@ QString firstLine(QString text)
     return text.trimmed();
 }
 
+// The address's keywords and values as libpq's arrays, with some values changed.
+class Params
+{
+public:
+    Params(const Address &a, std::initializer_list<std::pair<const char *, const char *>> changes = {}) : m_a(a)
+    {
+        for (const auto &[keyword, value] : changes)
+            m_a.set(keyword, value);
+        for (qsizetype i = 0; i < m_a.keywords.size(); ++i) {
+            m_k.push_back(m_a.keywords.at(i).constData());
+            m_v.push_back(m_a.values.at(i).constData());
+        }
+        m_k.push_back(nullptr);
+        m_v.push_back(nullptr);
+    }
+    const char *const *keywords() const { return m_k.data(); }
+    const char *const *values() const { return m_v.data(); }
+    PGPing ping() const { return PQpingParams(keywords(), values(), 0); }
+
+private:
+    Address m_a;
+    std::vector<const char *> m_k, m_v;
+};
+
 // A connection made by libpq alone, to find why the driver's failed.
 struct Probe
 {
     PGconn *conn = nullptr;
-    Probe(const Address &a, const char *sslmode)
-    {
-        Address copy = a;
-        if (sslmode)
-            copy.set("sslmode", sslmode);
-        std::vector<const char *> k, v;
-        for (qsizetype i = 0; i < copy.keywords.size(); ++i) {
-            k.push_back(copy.keywords.at(i).constData());
-            v.push_back(copy.values.at(i).constData());
-        }
-        k.push_back(nullptr);
-        v.push_back(nullptr);
-        conn = PQconnectdbParams(k.data(), v.data(), 0);
-    }
+    explicit Probe(const Params &p) : conn(PQconnectdbParams(p.keywords(), p.values(), 0)) {}
     ~Probe() { PQfinish(conn); }
     Probe(const Probe &) = delete;
     Probe &operator=(const Probe &) = delete;
@@ -289,44 +302,46 @@ struct Probe
     QString message() const { return firstLine(QString::fromUtf8(PQerrorMessage(conn))); }
 };
 
-// Why a connection failed, found by asking the server again without the driver:
-// whether anything answers, then whether the password or TLS stood in the way.
-// Uses libpq's state rather than its messages, which are translated.
+// Why a connection failed, found by asking the server again without the
+// driver: whether anything answers, then whether TLS, the password or the
+// database stood in the way. Uses libpq's state rather than its messages,
+// which are translated.
 StoreError whyNotConnected(Context ctx, const Address &a, const QString &driverMessage)
 {
-    std::vector<const char *> k, v;
-    for (qsizetype i = 0; i < a.keywords.size(); ++i) {
-        k.push_back(a.keywords.at(i).constData());
-        v.push_back(a.values.at(i).constData());
-    }
-    k.push_back(nullptr);
-    v.push_back(nullptr);
-    switch (PQpingParams(k.data(), v.data(), 0)) {
-    case PQPING_NO_RESPONSE:
-        return makeError(StoreError::Unreachable, ctx, a, {}, Cause::NotAnswering);
-    case PQPING_REJECT:
-        return makeError(StoreError::Unreachable, ctx, a, {}, Cause::NotAccepting);
+    const QString sslmode = a.value("sslmode");
+    const bool tlsRequired = sslmode == QLatin1String("require") || sslmode.startsWith(QLatin1String("verify"));
+    switch (Params(a).ping()) {
     case PQPING_NO_ATTEMPT:
         return makeError(StoreError::Other, ctx, a, firstLine(driverMessage), Cause::BadAddress);
+    case PQPING_REJECT:
+        return makeError(StoreError::Unreachable, ctx, a, {}, Cause::NotAccepting);
+    case PQPING_NO_RESPONSE:
+        // A TLS handshake that failed on this side looks like silence.
+        // require without a root certificate does not check the server's.
+        if (tlsRequired && sslmode != QLatin1String("require")
+            && Params(a, {{"sslmode", "require"}, {"sslrootcert", ""}}).ping() == PQPING_OK)
+            return makeError(StoreError::Tls, ctx, a, Probe(Params(a)).message(), Cause::TlsCertificate);
+        if (tlsRequired && Params(a, {{"sslmode", "disable"}}).ping() == PQPING_OK)
+            return makeError(StoreError::Tls, ctx, a, {}, Cause::TlsMissing);
+        return makeError(StoreError::Unreachable, ctx, a, {}, Cause::NotAnswering);
     case PQPING_OK:
         break;
     }
-    const Probe as(a, nullptr);
+    const Probe as{Params(a)};
     if (as.ok())
         return makeError(StoreError::Other, ctx, a, firstLine(driverMessage));
     if (PQconnectionNeedsPassword(as.conn))
         return makeError(StoreError::AccessDenied, ctx, a, {}, Cause::NoPassword);
-    if (PQconnectionUsedPassword(as.conn))
-        return makeError(StoreError::AccessDenied, ctx, a, {}, Cause::WrongPassword);
-    const QString sslmode = a.value("sslmode");
-    if (sslmode == QLatin1String("require") || sslmode.startsWith(QLatin1String("verify"))) {
-        if (sslmode != QLatin1String("require") && Probe(a, "require").gotFurther())
-            return makeError(StoreError::Tls, ctx, a, as.message(), Cause::TlsCertificate);
-        if (Probe(a, "disable").gotFurther())
-            return makeError(StoreError::Tls, ctx, a, {}, Cause::TlsMissing);
-    } else if (Probe(a, "require").gotFurther()) {
-        return makeError(StoreError::Tls, ctx, a, {}, Cause::TlsRequired);
+    // The password was sent: either it was wrong, or it was right and the
+    // database is missing or closed to the user, which the database every
+    // cluster has tells apart.
+    if (PQconnectionUsedPassword(as.conn)) {
+        if (!Probe(Params(a, {{"dbname", "template1"}})).ok())
+            return makeError(StoreError::AccessDenied, ctx, a, {}, Cause::WrongPassword);
+        return makeError(StoreError::AccessDenied, ctx, a, as.message());
     }
+    if (!tlsRequired && Probe(Params(a, {{"sslmode", "require"}})).gotFurther())
+        return makeError(StoreError::Tls, ctx, a, {}, Cause::TlsRequired);
     return makeError(StoreError::AccessDenied, ctx, a, as.message());
 }
 
@@ -407,9 +422,11 @@ public:
     {
         if (m_name.isEmpty())
             return;
-        statements.clear();
+        // The driver goes first: its prepared statements end with the
+        // connection, and are not freed one by one on a connection that may be broken.
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(m_name);
+        statements.clear();
         m_name.clear();
     }
     bool isOpen() const { return !m_name.isEmpty() && db.isOpen(); }
