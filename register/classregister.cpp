@@ -13,12 +13,19 @@ ClassRegister::Reading readWith(const QString &path,
                                 const std::function<std::optional<QList<ResultRecord>>(ResultsStore &)> &rows)
 {
     ClassRegister::Reading r;
-    r.path = QFileInfo(path).absoluteFilePath();
+    const bool server = ResultsStore::isServerAddress(path);
+    r.path = server ? path : QFileInfo(path).absoluteFilePath();
     r.stamp = ClassRegister::stampOf(r.path);
     ResultsStore store;
     std::optional<QList<ResultRecord>> records;
-    if (store.openReadOnly(r.path))
-        records = rows(store);
+    if (store.openReadOnly(r.path)) {
+        // Taken before the rows: a change in between is seen at the next poll.
+        const std::optional<QByteArray> digest = server ? store.serverStamp() : QByteArray();
+        if (digest) {
+            r.stamp.header = *digest;
+            records = rows(store);
+        }
+    }
     if (!records) {
         r.error = store.lastError();
         return r;
@@ -56,6 +63,8 @@ ClassRegister::ClassRegister(QObject *parent)
     // file does not survive, so the folder is watched too.
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &ClassRegister::changedOnDisk);
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &ClassRegister::changedOnDisk);
+    m_poll.setInterval(PollMs);
+    connect(&m_poll, &QTimer::timeout, this, &ClassRegister::poll);
 }
 
 bool ClassRegister::open(Reading reading)
@@ -110,6 +119,17 @@ void ClassRegister::show(Reading &reading)
 
 void ClassRegister::watch()
 {
+    if (ResultsStore::isServerAddress(m_path)) {
+        const QStringList watched = m_watcher.files() + m_watcher.directories();
+        if (!watched.isEmpty())
+            m_watcher.removePaths(watched);
+        if (m_pollStore && m_pollStore->filePath() != m_path)
+            m_pollStore.reset();
+        m_poll.start();
+        return;
+    }
+    m_poll.stop();
+    m_pollStore.reset();
     const QString folder = QFileInfo(m_path).absolutePath();
     const QStringList wanted{m_path, folder};
     const QStringList watched = m_watcher.files() + m_watcher.directories();
@@ -132,9 +152,26 @@ void ClassRegister::changedOnDisk()
     m_settle.start();
 }
 
+void ClassRegister::poll()
+{
+    if (!m_pollStore) {
+        m_pollStore = std::make_unique<ResultsStore>();
+        if (!m_pollStore->openReadOnly(m_path)) {
+            // Not reachable now: tried again at the next poll.
+            m_pollStore.reset();
+            return;
+        }
+    }
+    const std::optional<QByteArray> digest = m_pollStore->serverStamp();
+    if (digest && *digest != m_stamp.header)
+        reload();
+}
+
 ClassRegister::Stamp ClassRegister::stampOf(const QString &path)
 {
     Stamp s;
+    if (ResultsStore::isServerAddress(path))
+        return s;
     const QFileInfo fi(path);
     s.exists = fi.exists();
     if (!s.exists)

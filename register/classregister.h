@@ -9,11 +9,13 @@
 #include <QString>
 #include <QTimer>
 
+#include <memory>
 #include <vector>
 
 // The archive the register shows: read whole into the class table, read-only,
-// and read again when it changes on disk (another program archiving), when the
-// teacher asks (reload) or when another archive is opened.
+// and read again when it changes (another program archiving: a file watcher
+// sees it on disk, a light poll on a server), when the teacher asks (reload)
+// or when another archive is opened.
 class ClassRegister : public QObject
 {
     Q_OBJECT
@@ -23,6 +25,8 @@ public:
     static constexpr int SettleMs = 150;
     // The rows read first at start-up, more than a window shows.
     static constexpr int FirstRows = 200;
+    // How often an archive on a server is asked whether it changed.
+    static constexpr int PollMs = 3000;
 
     // What identifies an archive's content on disk without reading it.
     struct Stamp
@@ -30,7 +34,8 @@ public:
         bool exists = false;
         qint64 size = 0;
         qint64 modified = 0;
-        QByteArray header;          // SQLite's change counter and the version it is valid for
+        QByteArray header;          // SQLite's change counter and the version it is valid for;
+                                    // on a server, the digest of its rows
         bool operator==(const Stamp &) const = default;
     };
     static Stamp stampOf(const QString &path);
@@ -38,7 +43,7 @@ public:
     // One reading of an archive, ready for the table.
     struct Reading
     {
-        QString path;               // absolute
+        QString path;               // absolute, or a server's address
         Stamp stamp;                // taken before the reading
         std::vector<PupilRow> rows;
         StoreError error;           // set when the reading failed
@@ -91,11 +96,14 @@ private:
     void show(Reading &reading);
     void watch();
     void changedOnDisk();
+    void poll();
 
     ClassTableModel m_table;
     ClassFilterModel m_shown;
     QFileSystemWatcher m_watcher;
     QTimer m_settle;
+    QTimer m_poll;
+    std::unique_ptr<ResultsStore> m_pollStore;     // kept connected to the server between polls
     QString m_path;
     Stamp m_stamp;
     StoreError m_error;

@@ -326,9 +326,11 @@ void RegistroWindow::updateTitle()
 {
     const bool open = m_register.isOpen();
     const QString path = m_register.archivePath();
-    setWindowTitle(open ? QStringLiteral("Registro di classe — %1").arg(QFileInfo(path).fileName())
+    setWindowTitle(open ? QStringLiteral("Registro di classe — %1").arg(ResultsStore::displayName(path))
                         : QStringLiteral("Registro di classe"));
-    m_archiveLabel->setText(open ? native(path) : QStringLiteral("nessun archivio aperto"));
+    m_archiveLabel->setText(!open ? QStringLiteral("nessun archivio aperto")
+                            : ResultsStore::isServerAddress(path) ? QStringLiteral("server ") + ResultsStore::displayName(path)
+                                                                  : native(path));
     m_reload->setEnabled(open);
     // The reports are of the whole class: not while only its first rows are read.
     for (QAction *a : {m_spreadsheet, m_pdf})
@@ -379,7 +381,9 @@ void RegistroWindow::selectName(const QString &name)
 
 QString RegistroWindow::reportFolder() const
 {
-    return m_register.isOpen() ? QFileInfo(m_register.archivePath()).absolutePath() : QDir::currentPath();
+    const QString archive = m_register.archivePath();
+    return m_register.isOpen() && !ResultsStore::isServerAddress(archive) ? QFileInfo(archive).absolutePath()
+                                                                          : QDir::currentPath();
 }
 
 void RegistroWindow::chooseArchive()
@@ -433,7 +437,7 @@ bool RegistroWindow::exportPdf(const QString &path)
 {
     const QList<int> rows = m_register.shown()->shownRows();
     ClassReportHeading heading;
-    heading.archive = QFileInfo(m_register.archivePath()).fileName();
+    heading.archive = ResultsStore::displayName(m_register.archivePath());
     heading.search = m_search->text().trimmed();
     heading.when = QDateTime::currentDateTime();
     QString error;

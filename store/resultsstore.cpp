@@ -812,6 +812,21 @@ void ResultsStore::choose(const QString &location)
     }
 }
 
+QString ResultsStore::displayName(const QString &location)
+{
+    return isServerAddress(location) ? ServerStore::label(location) : QFileInfo(location).fileName();
+}
+
+std::optional<QByteArray> ResultsStore::serverStamp()
+{
+    m_error = {};
+    if (!m_server) {
+        m_error = {StoreError::Other, QString()};
+        return std::nullopt;
+    }
+    return m_server->stamp(m_error);
+}
+
 void ResultsStore::setPath(const QString &path)
 {
     m_path = path;

@@ -151,6 +151,10 @@ public:
         return server.isEmpty() ? pathIn(folder) : server;
     }
 
+    // How a location is named to the teacher: a file's name; a server's
+    // "host:port/database", never its password.
+    static QString displayName(const QString &location);
+
     // Opens an existing archive; creates nothing. Fails when the file is
     // missing, unreadable, not an archive, or its schema is not the program's.
     bool open(const QString &path);
@@ -189,6 +193,11 @@ public:
     // a unique index), at most count: a screenful read without reading the
     // whole table. nullopt on failure.
     std::optional<QList<ResultRecord>> firstRecordsByKey(int count);
+
+    // On a server: a digest of every row, which changes whenever a row is
+    // added or changed, for a program that follows the archive by polling.
+    // nullopt on failure, and for a file (whose changes a file watcher sees).
+    std::optional<QByteArray> serverStamp();
 
     enum class Lookup { Found, NotFound, Failed };
     // Finds the row whose name matches, ignoring case.

@@ -666,6 +666,25 @@ QString ServerStore::label() const
     return describe(d->address);
 }
 
+QString ServerStore::label(const QString &address)
+{
+    return describe(parseAddress(address));
+}
+
+std::optional<QByteArray> ServerStore::stamp(StoreError &err)
+{
+    QByteArray digest;
+    QString sql = QStringLiteral("SELECT count(*), md5(string_agg(concat_ws(' ', riga, nome, data");
+    for (const TotalField &f : totalFields)
+        sql += QLatin1String(", ") + QLatin1String(f.name);
+    sql += QLatin1String("), '/' ORDER BY riga)) FROM nozioli");
+    const bool ok = d->run(Context::Read, sql, {}, err, [&](const QSqlQuery &query) {
+        digest = query.value(0).toByteArray() + ' ' + query.value(1).toByteArray();
+        return false;
+    });
+    return ok ? std::optional(digest) : std::nullopt;
+}
+
 void ServerStore::setBusyTimeout(int ms)
 {
     d->lockTimeout = qMax(0, ms);

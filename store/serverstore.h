@@ -39,6 +39,7 @@ public:
     bool isOpen() const;
     // The server and database, for messages; never a password.
     QString label() const;
+    static QString label(const QString &address);
 
     std::optional<QStringList> listNames(StoreError &err);
     std::optional<ResultsStore::NamePage> listNames(qint64 afterRow, int limit, StoreError &err);
@@ -48,6 +49,8 @@ public:
     bool write(const QString &name, const ArchiveTotals &totals, const QDateTime &moment, bool onlyIfNewer,
                StoreError &err);
     void setBusyTimeout(int ms);
+    // A digest of every row, which changes whenever a row is added or changed.
+    std::optional<QByteArray> stamp(StoreError &err);
 
     // Creates the layout in the database, owned by the connecting role; when
     // pupilRole is given, that role may read, add and update rows and nothing else.

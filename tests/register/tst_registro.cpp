@@ -3,6 +3,7 @@
 // sort kept, and the reports of nozioli-archivio (the PDF read back with
 // pdftotext).
 #include "../store/archivefixture.h"
+#include "../testserver.h"
 #include "register/classregister.h"
 #include "register/classreport.h"
 #include "register/registrowindow.h"
@@ -179,6 +180,30 @@ private slots:
         QTRY_COMPARE(reg.table()->pupilCount(), 2);
         QCOMPARE(window.selectedName(), QStringLiteral("Bianchi Luca"));
         QCOMPARE(namesShown(reg), u"Bianchi Luca|Verdi Anna"_s.split(u'|'));
+    }
+
+    // On a server the register polls: another PC's archiving shows up with
+    // the selection kept.
+    void followsTheServer()
+    {
+        TestServer server;
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        QVERIFY(makeArchive(server.uri(), pupils));
+        ClassRegister reg;
+        RegistroWindow window(reg);
+        QVERIFY(window.openArchive(server.uri()));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.windowTitle(), u"Registro di classe — "_s + ResultsStore::displayName(server.uri()));
+        QVERIFY2(!window.windowTitle().contains(u"postgresql"_s), "the server is named, not its address");
+        window.selectName(QStringLiteral("Bianchi Luca"));
+        QVERIFY(archiveElsewhere(server.uri(), QStringLiteral("Bianchi Luca"), 7));
+        QVERIFY(archiveElsewhere(server.uri(), QStringLiteral("Amato Sara"), 1));
+        QTRY_COMPARE_WITH_TIMEOUT(reg.table()->pupilCount(), 5, 4 * ClassRegister::PollMs);
+        const int bianchi = reg.table()->rowOfName(QStringLiteral("Bianchi Luca"));
+        QTRY_COMPARE_WITH_TIMEOUT(reg.table()->text(bianchi, ClassTableModel::SovraRight), QStringLiteral("7"),
+                                  4 * ClassRegister::PollMs);
+        QCOMPARE(window.selectedName(), QStringLiteral("Bianchi Luca"));
     }
 
     // At start-up the first rows by folded name are shown, then the whole

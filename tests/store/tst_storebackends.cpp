@@ -79,6 +79,11 @@ private slots:
         QVERIFY2(store.open(location), qPrintable(store.lastError().message));
         QCOMPARE(store.onServer(), onServer());
         QVERIFY2(store.listNames() == QStringList(), "an empty table gives an empty list, not a failure");
+        ResultsStore reader;
+        QVERIFY2(reader.openReadOnly(location), qPrintable(reader.lastError().message));
+        QVERIFY2(!reader.save(QStringLiteral("Anna"), totals(1), at(1, 1, 1)), "a reader never writes");
+        QCOMPARE(reader.lastError().kind, StoreError::ReadOnly);
+        QVERIFY(store.listNames() == QStringList());
         StoreError again;
         QVERIFY2(!ResultsStore::create(location, &again), "an archive is never replaced");
         QCOMPARE(again.kind, StoreError::Exists);
