@@ -1,6 +1,7 @@
 // The program started with settings: the archive of the folder they name, not
 // the one of the current folder, and the main window shown as they say.
 #include "programharness.h"
+#include "testserver.h"
 
 #include <QStandardPaths>
 
@@ -39,6 +40,52 @@ private slots:
         ResultRecord record;
         QVERIFY(store.open(sharedArchive));
         QCOMPARE(store.find(QStringLiteral("Verdi Luca"), &record), ResultsStore::Lookup::Found);
+    }
+
+    // The archive on the server the settings name: the names listed from it,
+    // an archiving refused while the server is stopped with the answers kept,
+    // and the same button archiving them once it is back.
+    void serverOfTheSettings()
+    {
+        TestServer server;
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        StoreError error;
+        QVERIFY2(ResultsStore::create(server.uri(), &error), qPrintable(error.message));
+        {
+            ResultsStore store;
+            QVERIFY(store.open(server.uri()) && store.save(QStringLiteral("Bianchi Anna"), {}, QDateTime::currentDateTime()));
+        }
+        ProgramRun run;
+        Settings settings;
+        settings.server = server.uri();
+        QVERIFY(run.ready() && run.start(settings));
+        const QAbstractItemModel *names = child<QListView>(run.form(), "List1")->model();
+        QCOMPARE(names->rowCount(), 1);
+        QCOMPARE(names->index(0, 0).data().toString(), QStringLiteral("Bianchi Anna"));
+        run.typeName(QStringLiteral("Verdi Luca"));
+        run.answerExerciseSeven();
+        const QStringList totals = run.counters();
+
+        server.stop();
+        run.archivio();
+        QCOMPARE(run.dialogs.failures.size(), 1);
+        const QString text = run.dialogs.failures.last();
+        QVERIFY2(text.startsWith(QStringLiteral("I risultati non sono stati archiviati.")) && text.contains(QStringLiteral("non risponde"))
+                     && text.contains(ResultsStore::displayName(server.uri())),
+                 qPrintable(text));
+        QCOMPARE(run.counters(), totals);
+        QVERIFY2(run.finished->isEmpty() && run.main()->isVisible(), "the program stays with the answers");
+
+        QVERIFY2(server.restart(), qPrintable(server.error()));
+        run.archivio();
+        QCOMPARE(run.dialogs.failures.size(), 1);
+        QVERIFY2(run.results() && run.results()->isVisible(), "the results open");
+        ResultsStore store;
+        ResultRecord record;
+        QVERIFY(store.open(server.uri()));
+        QCOMPARE(store.find(QStringLiteral("verdi luca"), &record), ResultsStore::Lookup::Found);
+        QVERIFY2(run.rowHoldsTotals(record), "the row holds every total of the lesson");
+        QVERIFY2(!QFile::exists(run.archivePath()), "no file archive is made beside the server");
     }
 
     void windowMode_data()
