@@ -3,6 +3,8 @@
 #include "programharness.h"
 #include "testserver.h"
 
+#include "store/pendingresults.h"
+
 #include <QStandardPaths>
 
 class TstStartSettings : public QObject
@@ -47,6 +49,7 @@ private slots:
     // and the same button archiving them once it is back.
     void serverOfTheSettings()
     {
+        QFile::remove(PendingResults::defaultFilePath());
         TestServer server;
         QVERIFY2(server.start(), qPrintable(server.error()));
         StoreError error;
@@ -86,6 +89,23 @@ private slots:
         QCOMPARE(store.find(QStringLiteral("verdi luca"), &record), ResultsStore::Lookup::Found);
         QVERIFY2(run.rowHoldsTotals(record), "the row holds every total of the lesson");
         QVERIFY2(!QFile::exists(run.archivePath()), "no file archive is made beside the server");
+
+        // Leaving while the server is stopped keeps the results on this PC;
+        // the next start writes them to the server.
+        const ResultRecord first = record;
+        clickBox(child(run.main(), "Check5"));     // one more concept answer
+        server.stop();
+        run.dialogs.exitChoices = {Dialogs::ExitChoice::LeaveKeepingResults};
+        run.esci();
+        QVERIFY(run.program->hasEnded());
+        QVERIFY2(!PendingResults().isEmpty(), "the results are kept on this PC");
+        QVERIFY2(server.restart(), qPrintable(server.error()));
+        ProgramRun next;
+        QVERIFY(next.ready() && next.start(settings));
+        QVERIFY2(PendingResults().isEmpty(), "a written record is no longer kept");
+        QCOMPARE(store.find(QStringLiteral("Verdi Luca"), &record), ResultsStore::Lookup::Found);
+        QCOMPARE(record.nozioligiusti + record.noziolisbagliati, first.nozioligiusti + first.noziolisbagliati + 1);
+        QVERIFY(next.dialogs.failures.isEmpty());
     }
 
     void windowMode_data()
