@@ -94,6 +94,8 @@ private slots:
         // the next start writes them to the server.
         const ResultRecord first = record;
         clickBox(child(run.main(), "Check5"));     // one more concept answer
+        // Kept results replace only an older moment, to the second.
+        QTRY_VERIFY(QDateTime::currentSecsSinceEpoch() > first.data.toSecsSinceEpoch());
         server.stop();
         run.dialogs.exitChoices = {Dialogs::ExitChoice::LeaveKeepingResults};
         run.esci();
