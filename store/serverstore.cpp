@@ -3,6 +3,7 @@
 #include "store/storedrows.h"
 
 #include <QAtomicInteger>
+#include <QLibrary>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -14,10 +15,51 @@
 #include <functional>
 #include <memory>
 #include <initializer_list>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 namespace {
+
+// libpq, loaded the first time a server is used: a program whose archive is
+// a file does not load it, nor the TLS and Kerberos libraries it brings.
+// Qt's PostgreSQL driver loads the same library when it connects.
+struct LibPq
+{
+    decltype(&::PQconninfoParse) conninfoParse = nullptr;
+    decltype(&::PQconninfoFree) conninfoFree = nullptr;
+    decltype(&::PQfreemem) freemem = nullptr;
+    decltype(&::PQpingParams) pingParams = nullptr;
+    decltype(&::PQconnectdbParams) connectdbParams = nullptr;
+    decltype(&::PQstatus) status = nullptr;
+    decltype(&::PQconnectionNeedsPassword) connectionNeedsPassword = nullptr;
+    decltype(&::PQconnectionUsedPassword) connectionUsedPassword = nullptr;
+    decltype(&::PQerrorMessage) errorMessage = nullptr;
+    decltype(&::PQfinish) finish = nullptr;
+    bool loaded = false;
+
+    static const LibPq &get()
+    {
+        static const LibPq lib = [] {
+            LibPq l;
+            QLibrary library(QStringLiteral("pq"), 5);
+            const auto resolve = [&library](auto &function, const char *name) {
+                function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(library.resolve(name));
+                return function != nullptr;
+            };
+            // Kept loaded for the life of the program, as the driver keeps it.
+            library.setLoadHints(QLibrary::PreventUnloadHint);
+            l.loaded = resolve(l.conninfoParse, "PQconninfoParse") && resolve(l.conninfoFree, "PQconninfoFree")
+                && resolve(l.freemem, "PQfreemem") && resolve(l.pingParams, "PQpingParams")
+                && resolve(l.connectdbParams, "PQconnectdbParams") && resolve(l.status, "PQstatus")
+                && resolve(l.connectionNeedsPassword, "PQconnectionNeedsPassword")
+                && resolve(l.connectionUsedPassword, "PQconnectionUsedPassword")
+                && resolve(l.errorMessage, "PQerrorMessage") && resolve(l.finish, "PQfinish");
+            return l;
+        }();
+        return lib;
+    }
+};
 
 using storedrows::Context;
 
@@ -107,11 +149,17 @@ struct Address
 Address parseAddress(const QString &uri)
 {
     Address a;
+    const LibPq &pq = LibPq::get();
+    if (!pq.loaded || !QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
+        a.invalid = q("su questo PC manca il programma per collegarsi a PostgreSQL (i pacchetti libpq5 e "
+                      "libqt6sql6-psql)");
+        return a;
+    }
     char *message = nullptr;
-    PQconninfoOption *options = PQconninfoParse(uri.toUtf8().constData(), &message);
+    PQconninfoOption *options = pq.conninfoParse(uri.toUtf8().constData(), &message);
     if (!options) {
         a.invalid = message ? QString::fromUtf8(message).trimmed() : q("indirizzo non valido");
-        PQfreemem(message);
+        pq.freemem(message);
         return a;
     }
     for (PQconninfoOption *o = options; o->keyword; ++o) {
@@ -120,7 +168,7 @@ Address parseAddress(const QString &uri)
             a.values << o->val;
         }
     }
-    PQconninfoFree(options);
+    pq.conninfoFree(options);
     if (a.value("connect_timeout").isEmpty())
         a.set("connect_timeout", ConnectTimeout);
     if (a.value("application_name").isEmpty())
@@ -281,7 +329,7 @@ public:
     }
     const char *const *keywords() const { return m_k.data(); }
     const char *const *values() const { return m_v.data(); }
-    PGPing ping() const { return PQpingParams(keywords(), values(), 0); }
+    PGPing ping() const { return LibPq::get().pingParams(keywords(), values(), 0); }
 
 private:
     Address m_a;
@@ -291,15 +339,18 @@ private:
 // A connection made by libpq alone, to find why the driver's failed.
 struct Probe
 {
+    const LibPq &pq = LibPq::get();
     PGconn *conn = nullptr;
-    explicit Probe(const Params &p) : conn(PQconnectdbParams(p.keywords(), p.values(), 0)) {}
-    ~Probe() { PQfinish(conn); }
+    explicit Probe(const Params &p) : conn(pq.connectdbParams(p.keywords(), p.values(), 0)) {}
+    ~Probe() { pq.finish(conn); }
     Probe(const Probe &) = delete;
     Probe &operator=(const Probe &) = delete;
-    bool ok() const { return PQstatus(conn) == CONNECTION_OK; }
+    bool ok() const { return pq.status(conn) == CONNECTION_OK; }
+    bool needsPassword() const { return pq.connectionNeedsPassword(conn); }
+    bool usedPassword() const { return pq.connectionUsedPassword(conn); }
     // Reached the server and spoke with it: connected, or turned back over the password.
-    bool gotFurther() const { return ok() || PQconnectionNeedsPassword(conn) || PQconnectionUsedPassword(conn); }
-    QString message() const { return firstLine(QString::fromUtf8(PQerrorMessage(conn))); }
+    bool gotFurther() const { return ok() || needsPassword() || usedPassword(); }
+    QString message() const { return firstLine(QString::fromUtf8(pq.errorMessage(conn))); }
 };
 
 // Why a connection failed, found by asking the server again without the
@@ -330,12 +381,12 @@ StoreError whyNotConnected(Context ctx, const Address &a, const QString &driverM
     const Probe as{Params(a)};
     if (as.ok())
         return makeError(StoreError::Other, ctx, a, firstLine(driverMessage));
-    if (PQconnectionNeedsPassword(as.conn))
+    if (as.needsPassword())
         return makeError(StoreError::AccessDenied, ctx, a, {}, Cause::NoPassword);
     // The password was sent: either it was wrong, or it was right and the
     // database is missing or closed to the user, which the database every
     // cluster has tells apart.
-    if (PQconnectionUsedPassword(as.conn)) {
+    if (as.usedPassword()) {
         if (!Probe(Params(a, {{"dbname", "template1"}})).ok())
             return makeError(StoreError::AccessDenied, ctx, a, {}, Cause::WrongPassword);
         return makeError(StoreError::AccessDenied, ctx, a, as.message());
@@ -434,7 +485,7 @@ public:
     bool broken() const
     {
         PGconn *c = handleOf(db);
-        return !c || PQstatus(c) != CONNECTION_OK;
+        return !c || LibPq::get().status(c) != CONNECTION_OK;
     }
 
     QSqlDatabase db;
