@@ -504,6 +504,15 @@ private:
     QString m_name;
 };
 
+// The six totals' fields, comma-separated.
+QString totalColumns()
+{
+    QStringList names;
+    for (const TotalField &f : totalFields)
+        names << QString::fromLatin1(f.name);
+    return names.join(QLatin1String(", "));
+}
+
 // Names what is not as create() makes it; empty when the layout is the program's.
 QStringList layoutProblems(QSqlDatabase &db, QSqlError &failure, int *version)
 {
@@ -878,7 +887,9 @@ bool ServerStore::create(const QString &address, const QString &pupilRole, Store
         const QString role = c.db.driver()->escapeIdentifier(pupilRole, QSqlDriver::FieldName);
         steps << QStringLiteral("GRANT USAGE ON SCHEMA %1 TO %2")
                      .arg(c.db.driver()->escapeIdentifier(QStringLiteral("public"), QSqlDriver::FieldName), role)
-              << QStringLiteral("GRANT SELECT, INSERT, UPDATE ON nozioli TO %1").arg(role)
+              << QStringLiteral("GRANT SELECT, INSERT ON nozioli TO %1").arg(role)
+              // An archiving updates the moment and the totals, never a name or its key.
+              << QStringLiteral("GRANT UPDATE (data, %1) ON nozioli TO %2").arg(totalColumns(), role)
               << QStringLiteral("GRANT SELECT ON nozioli_versione TO %1").arg(role);
     }
     steps << QStringLiteral("COMMIT");
