@@ -800,6 +800,13 @@ bool ResultsStore::isServerAddress(const QString &location)
     return ServerStore::isAddress(location);
 }
 
+QString ResultsStore::locationLabel(const QString &location)
+{
+    if (isServerAddress(location))
+        return ServerStore(location).label();
+    return QDir::toNativeSeparators(QFileInfo(location).absoluteFilePath());
+}
+
 void ResultsStore::choose(const QString &location)
 {
     if (!isServerAddress(location)) {
