@@ -356,7 +356,8 @@ int esporta(const QStringList &args, const QString &output, bool sheet)
             + (replacing ? u8(" Il file già presente non è stato cambiato.") : QString()));
         return Failure;
     }
-    say(u8("Esportate %1 righe dell'archivio %2 nel file «%3».").arg(QString::number(count), named(path), native(output)));
+    say(u8("Esportate %1 righe dell'archivio %2 nel file «%3».")
+            .arg(QString::number(count), named(path), native(output)));
     return Success;
 }
 
@@ -577,7 +578,8 @@ int main(int argc, char *argv[])
         }
         // "Missing value after '--cartella'.": the option as it was written.
         const QRegularExpressionMatch option = QRegularExpression(u8("'(-[^']*)'")).match(parser.errorText());
-        return usageError(u8("all'opzione «%1» manca il valore").arg(option.hasMatch() ? option.captured(1) : u8("-o")));
+        return usageError(
+            u8("all'opzione «%1» manca il valore").arg(option.hasMatch() ? option.captured(1) : u8("-o")));
     }
     if (parser.isSet(help)) {
         QTextStream(stdout) << u8(helpText);
