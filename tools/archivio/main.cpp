@@ -183,7 +183,7 @@ int crea(const QStringList &args, const QString &server, const QString &pupilRol
                "    GRANT SELECT, INSERT, UPDATE ON nozioli TO ruolo;\n"
                "    GRANT SELECT ON nozioli_versione TO ruolo;"));
     else
-        say(u8("Il ruolo «%1» degli alunni può leggere, aggiungere e aggiornare le righe, nient'altro.")
+        say(u8("Gli alunni, con il ruolo «%1», possono leggere, aggiungere e aggiornare le righe, e nient'altro.")
                 .arg(pupilRole));
     return Success;
 }
