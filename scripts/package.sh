@@ -42,7 +42,7 @@ echo "contenuto: $(grep -vc '/$' "$out/contents.txt") file"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for dep in libqt6core6 libqt6widgets6 libqt6sql6 libqt6charts6 libqt6sql6-sqlite qt6-qpa-plugins qt6-translations-l10n fonts-liberation; do
+for dep in libqt6core6 libqt6widgets6 libqt6sql6 libqt6charts6 libqt6sql6-sqlite libqt6sql6-psql qt6-qpa-plugins qt6-translations-l10n fonts-liberation; do
     grep -qE "(^|, )$dep( |,|$)" <<< "$depends" || fail "il pacchetto non dipende da $dep"
 done
 

@@ -800,6 +800,13 @@ bool ResultsStore::isServerAddress(const QString &location)
     return ServerStore::isAddress(location);
 }
 
+QString ResultsStore::locationLabel(const QString &location)
+{
+    if (isServerAddress(location))
+        return ServerStore::label(location);
+    return QDir::toNativeSeparators(QFileInfo(location).absoluteFilePath());
+}
+
 void ResultsStore::choose(const QString &location)
 {
     if (!isServerAddress(location)) {

@@ -143,6 +143,9 @@ public:
 
     // Whether a location names an archive on a server (a PostgreSQL URI) rather than a file.
     static bool isServerAddress(const QString &location);
+    // A location as messages and headings name it: a server's "host:port/database"
+    // (never its password), a file's absolute path with native separators.
+    static QString locationLabel(const QString &location);
 
     // The archive a program's settings name: the server when one is set,
     // otherwise "nozioli.mdb" in the folder (see pathIn()).
@@ -151,8 +154,7 @@ public:
         return server.isEmpty() ? pathIn(folder) : server;
     }
 
-    // How a location is named to the teacher: a file's name; a server's
-    // "host:port/database", never its password.
+    // The same, shorter: a file's name only (for a window's title).
     static QString displayName(const QString &location);
 
     // Opens an existing archive; creates nothing. Fails when the file is

@@ -1,8 +1,12 @@
 // The command-line tool nozioli-archivio, run as a separate process.
 #include "archivefixture.h"
+#include "testserver.h"
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -73,6 +77,34 @@ bool createWith(const QString &path, const QStringList &names)
     return true;
 }
 
+// Every row of an archive as "name|date|six totals", in the order the rows were added.
+QStringList rowsOf(const QString &location)
+{
+    ResultsStore store;
+    std::optional<QList<ResultRecord>> rows;
+    if (store.open(location))
+        rows = store.records();
+    if (!rows)
+        return {store.lastError().message};
+    QStringList out;
+    for (const ResultRecord &r : std::as_const(*rows)) {
+        QString line = r.nome + u'|' + r.data.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        for (const TotalField &f : totalFields)
+            line += u'|' + QString::number(r.*f.recorded);
+        out << line;
+    }
+    return out;
+}
+
+QString rowText(const QString &name, const QDateTime &when, qint64 base)
+{
+    QString line = name + u'|' + when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    const ArchiveTotals t = totals(base);
+    for (const TotalField &f : totalFields)
+        line += u'|' + QString::number(t.*f.archived);
+    return line;
+}
+
 } // namespace
 
 class TstArchiveTool : public QObject
@@ -83,10 +115,38 @@ class TstArchiveTool : public QObject
     QString path;
     // The settings the tool reads: the user's in "utente", the system's in "sistema".
     std::unique_ptr<QTemporaryDir> config;
+    // One server for the whole class, with the pupils' role "alunni"; each
+    // test that uses it starts from a database without the archive.
+    TestServer server;
+    QTemporaryDir serverFiles;
+    QString pupilUri;       // as "alunni", the password in a passfile
 
     QString configFile(const char *folder) const
     {
         return config->filePath(QString::fromUtf8(folder) + QStringLiteral("/nozioli/nozioli.ini"));
+    }
+
+    bool writeSettings(const QByteArray &text)
+    {
+        return QDir().mkpath(QFileInfo(configFile("utente")).absolutePath()) && replaceFile(configFile("utente"), text);
+    }
+
+    // How the tool names the test server: its socket's folder, port and database.
+    QString serverLabel() const
+    {
+        return QStringLiteral("%1:%2/nozioli").arg(server.socketFolder()).arg(server.port());
+    }
+
+    // The archive made anew on the server by the tool, the pupils' role granted.
+    bool createOnServer()
+    {
+        if (!server.psql(QStringLiteral("DROP TABLE IF EXISTS nozioli, nozioli_versione")))
+            return false;
+        const Run r = tool({QStringLiteral("crea"), QStringLiteral("--server"), server.uri(),
+                            QStringLiteral("--ruolo-alunni"), QStringLiteral("alunni")});
+        if (r.exitCode != 0)
+            qWarning("%s", qPrintable(r.err));
+        return r.exitCode == 0;
     }
 
 public:
@@ -95,7 +155,16 @@ public:
     Q_ENUM(Place)
 
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        QVERIFY2(server.psql(QStringLiteral("CREATE ROLE alunni LOGIN PASSWORD 'segreto'")), qPrintable(server.error()));
+        const QString passfile = serverFiles.filePath(QStringLiteral("pgpass"));
+        QVERIFY(replaceFile(passfile, "*:*:*:alunni:segreto\n"));
+        QVERIFY(QFile::setPermissions(passfile, QFile::ReadOwner | QFile::WriteOwner));
+        pupilUri = server.uriFor(QStringLiteral("alunni"), QStringLiteral("passfile=") + passfile);
+    }
 
     void init()
     {
@@ -460,6 +529,170 @@ private slots:
         QVERIFY2(r.err.contains(configFile("sistema")) && r.err.contains(QString::fromUtf8("«cartella»")), qPrintable(r.err));
     }
 
+    // The archive on a server: the settings' server by default, --server to
+    // name one; the pupils' role then archives through the program's store.
+    void creaOnServer()
+    {
+        QVERIFY(server.psql(QStringLiteral("DROP TABLE IF EXISTS nozioli, nozioli_versione")));
+        QVERIFY(writeSettings("[archivio]\nserver=" + server.uri().toUtf8() + '\n'));
+        Run r = tool({QStringLiteral("crea")}, dir->path());
+        QVERIFY2(r.exitCode == 0 && r.err.contains(QStringLiteral("sul server «%1»").arg(serverLabel())), qPrintable(r.err));
+        QVERIFY2(!QFile::exists(path), "the server, not a file");
+        r = tool({QStringLiteral("crea")}, dir->path());
+        QVERIFY2(r.exitCode == 1 && r.err.contains(QString::fromUtf8("c'è già un archivio")), qPrintable(r.err));
+
+        QVERIFY(createOnServer());
+        ResultsStore pupil;
+        QVERIFY2(pupil.open(pupilUri), qPrintable(pupil.lastError().message));
+        QVERIFY2(pupil.save(QStringLiteral("Rossi Mario"), totals(0), archived), qPrintable(pupil.lastError().message));
+        QVERIFY2(pupil.save(QStringLiteral("rossi mario"), totals(10), archived.addDays(1)),
+                 qPrintable(pupil.lastError().message));
+        pupil.close();
+        QCOMPARE(rowsOf(server.uri()), QStringList{rowText(QStringLiteral("Rossi Mario"), archived.addDays(1), 10)});
+    }
+
+    // What the pupils' role must never do to the archive, whatever a program on
+    // a pupil's PC sends: each statement is refused and the archive stays whole.
+    void pupilMayNotChangeTheArchive_data()
+    {
+        QTest::addColumn<QString>("statement");
+        QTest::newRow("DELETE") << QStringLiteral("DELETE FROM nozioli");
+        QTest::newRow("TRUNCATE") << QStringLiteral("TRUNCATE nozioli");
+        QTest::newRow("DROP TABLE") << QStringLiteral("DROP TABLE nozioli");
+        QTest::newRow("ALTER TABLE") << QStringLiteral("ALTER TABLE nozioli ADD COLUMN classe text");
+        QTest::newRow("UPDATE of the version") << QStringLiteral("UPDATE nozioli_versione SET versione = 2");
+        QTest::newRow("CREATE TABLE") << QStringLiteral("CREATE TABLE registro (nome text)");
+    }
+
+    void pupilMayNotChangeTheArchive()
+    {
+        QFETCH(QString, statement);
+        QVERIFY(createOnServer());
+        ResultsStore teacher;
+        QVERIFY(teacher.open(server.uri()) && teacher.save(QStringLiteral("Rossi Mario"), totals(0), archived));
+        teacher.close();
+        const QString name = QStringLiteral("alunno-sql");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+            db.setHostName(server.socketFolder());
+            db.setPort(server.port());
+            db.setDatabaseName(QStringLiteral("nozioli"));
+            db.setUserName(QStringLiteral("alunni"));
+            db.setPassword(QStringLiteral("segreto"));
+            QVERIFY2(db.open(), qPrintable(db.lastError().text()));
+            QSqlQuery query(db);
+            QVERIFY2(query.exec(QStringLiteral("SELECT count(*) FROM nozioli")), "the pupil reads");
+            QVERIFY2(!query.exec(statement), "refused");
+            QCOMPARE(query.lastError().nativeErrorCode(), QStringLiteral("42501"));     // insufficient privilege
+        }
+        QSqlDatabase::removeDatabase(name);
+        ArchiveFacts facts;
+        QCOMPARE(ResultsStore::verify(server.uri(), &facts), QStringList());
+        QCOMPARE(facts.rows, 1);
+    }
+
+    // trasferisci copies each sound row of a file to the server unless the
+    // server's row of that name (case aside) is as new or newer; run again,
+    // it changes nothing.
+    void trasferisci()
+    {
+        QVERIFY(createOnServer());
+        const QDateTime before = archived.addMonths(-1), after = archived.addMonths(1);
+        ResultsStore teacher;
+        QVERIFY(teacher.open(server.uri()));
+        QVERIFY(teacher.save(QStringLiteral("Bianchi Luca"), totals(100), before));
+        QVERIFY(teacher.save(QStringLiteral("Neri Carlo"), totals(200), after));
+        QVERIFY(teacher.save(QStringLiteral("Verdi Anna"), totals(300), archived));
+        QVERIFY(teacher.save(QStringLiteral("Solo sul server"), totals(400), archived));
+        teacher.close();
+        // File rows i: totals(i * 10), all archived at the same moment; the
+        // last three are damaged.
+        QVERIFY(createWith(path, {QStringLiteral("Nuovo"), QStringLiteral("Bianchi Luca"), QStringLiteral("Neri Carlo"),
+                                  QStringLiteral("verdi anna"), QStringLiteral("Senza nome"),
+                                  QStringLiteral("Totale rotto"), QStringLiteral("Data rotta")}));
+        {
+            RawDb raw(path);
+            QVERIFY(raw.exec(QStringLiteral("UPDATE nozioli SET nome = '' WHERE nome = 'Senza nome'")));
+            QVERIFY(raw.exec(QStringLiteral("UPDATE nozioli SET sovragiusti = 'x' WHERE nome = 'Totale rotto'")));
+            QVERIFY(raw.exec(QStringLiteral("UPDATE nozioli SET data = 'ieri' WHERE nome = 'Data rotta'")));
+        }
+        const QStringList expected{
+            rowText(QStringLiteral("Bianchi Luca"), archived, 10),       // newer in the file
+            rowText(QStringLiteral("Neri Carlo"), after, 200),           // newer on the server
+            rowText(QStringLiteral("Verdi Anna"), archived, 300),        // as new: left
+            rowText(QStringLiteral("Solo sul server"), archived, 400),
+            rowText(QStringLiteral("Nuovo"), archived, 0),
+        };
+        const auto summary = [](int copied, int kept, int skipped) {
+            return QString::fromUtf8("  righe copiate: %1\n"
+                                     "  righe lasciate com'erano (sul server erano più recenti o uguali): %2\n"
+                                     "  righe saltate (senza nome, o con totali o data danneggiati): %3\n")
+                .arg(copied).arg(kept).arg(skipped);
+        };
+        Run r = tool({QStringLiteral("trasferisci"), path, QStringLiteral("--server"), server.uri()});
+        QVERIFY2(r.exitCode == 0 && r.err.contains(summary(2, 2, 3)), qPrintable(r.err));
+        QCOMPARE(rowsOf(server.uri()), expected);
+
+        // Again, to the settings' server: nothing left to copy.
+        QVERIFY(writeSettings("[archivio]\nserver=" + server.uri().toUtf8() + '\n'));
+        r = tool({QStringLiteral("trasferisci"), path});
+        QVERIFY2(r.exitCode == 0 && r.err.contains(summary(0, 4, 3)), qPrintable(r.err));
+        QVERIFY2(r.err.contains(QStringLiteral("al server «%1»").arg(serverLabel())), qPrintable(r.err));
+        QCOMPARE(rowsOf(server.uri()), expected);
+    }
+
+    // The commands that read an archive, on the settings' server or on one
+    // named; {uri} is the teacher's address, {wrong} one with a wrong password.
+    void readingOnServer_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("said");      // on standard output or error
+        const auto u8 = [](const char *text) { return QString::fromUtf8(text); };
+        QTest::newRow("esporta") << QStringList{u8("esporta")} << 0
+                                 << u8("Rossi Mario,2024-03-01 08:30:00,1,2,3,4,5,6");
+        QTest::newRow("esporta --foglio") << QStringList{u8("esporta"), u8("--foglio")} << 0
+                                          << u8("Rossi Mario;01/03/2024 08:30:00;1;2;3;4;5;6");
+        QTest::newRow("verifica") << QStringList{u8("verifica")} << 0
+                                  << u8("L'archivio del server «{label}» è in ordine: 2 righe, struttura versione 1");
+        QTest::newRow("verifica URI") << QStringList{u8("verifica"), u8("{uri}")} << 0
+                                      << u8("del server «{label}» è in ordine: 2 righe");
+        QTest::newRow("rapporto") << QStringList{u8("rapporto"), u8("-o"), u8("classe.pdf")} << 0
+                                  << u8("Scritto il rapporto di 2 alunni dell'archivio del server «{label}»");
+        QTest::newRow("verifica of a database without the archive")
+            << QStringList{u8("verifica"), u8("{postgres}")} << 1 << u8("non c'è l'archivio dei risultati");
+        QTest::newRow("wrong password") << QStringList{u8("esporta"), u8("{wrong}")} << 1
+                                        << u8("non ha accettato la password dell'utente «alunni»");
+    }
+
+    void readingOnServer()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, said);
+        const auto u8 = [](const char *text) { return QString::fromUtf8(text); };
+        QVERIFY(createOnServer());
+        ResultsStore teacher;
+        QVERIFY(teacher.open(server.uri()));
+        QVERIFY(teacher.save(QStringLiteral("Rossi Mario"), totals(0), archived));
+        QVERIFY(teacher.save(QStringLiteral("Bianchi Luca"), totals(10), archived));
+        teacher.close();
+        QVERIFY(writeSettings("[archivio]\nserver=" + server.uri().toUtf8() + '\n'));
+        const QString uri = server.uri();
+        const QString wrong = server.uriFor(QStringLiteral("alunni")).replace(u8("alunni@"), u8("alunni:sbagliata@"));
+        for (QString &a : args) {
+            a.replace(u8("{uri}"), uri).replace(u8("{wrong}"), wrong);
+            a.replace(u8("{postgres}"), QString(uri).replace(u8("/nozioli?"), u8("/postgres?")));
+        }
+        said.replace(u8("{label}"), serverLabel());
+        const Run r = tool(args, dir->path());
+        const QString shown = QString::fromUtf8(r.out) + r.err;
+        QCOMPARE(r.exitCode, exitCode);
+        QVERIFY2(shown.contains(said), qPrintable(shown));
+        QVERIFY2(!shown.contains(QStringLiteral("sbagliata")), "a password is never shown");
+        QCOMPARE(QDir(dir->path()).exists(ResultsStore::defaultFileName()), false);
+    }
+
     void usage_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -474,6 +707,16 @@ private slots:
             << QStringList{QStringLiteral("configura"), QStringLiteral("--cartella")} << 2;
         QTest::newRow("--sistema without configura")
             << QStringList{QStringLiteral("esporta"), QStringLiteral("--sistema")} << 2;
+        QTest::newRow("--server with esporta")
+            << QStringList{QStringLiteral("esporta"), QStringLiteral("--server"), QStringLiteral("postgresql://s/db")} << 2;
+        QTest::newRow("--server that is not an address")
+            << QStringList{QStringLiteral("crea"), QStringLiteral("--server"), QStringLiteral("/tmp")} << 2;
+        QTest::newRow("--ruolo-alunni for a file")
+            << QStringList{QStringLiteral("crea"), QStringLiteral("--ruolo-alunni"), QStringLiteral("alunni")} << 2;
+        QTest::newRow("trasferisci without a server")
+            << QStringList{QStringLiteral("trasferisci"), QStringLiteral("vecchio.mdb")} << 2;
+        QTest::newRow("trasferisci from a server")
+            << QStringList{QStringLiteral("trasferisci"), QStringLiteral("postgresql://s/db")} << 2;
     }
 
     void usage()

@@ -1,5 +1,6 @@
-// nozioli-archivio: creates, exports and checks the results archive "nozioli.mdb",
-// and sets the folder of the archive in the settings.
+// nozioli-archivio: creates, exports and checks the results archive, the file
+// "nozioli.mdb" or the tables on a PostgreSQL server; copies a file's rows to a
+// server; sets the folder of the archive in the settings.
 #include "register/classpdf.h"
 #include "register/classreport.h"
 #include "settings/settings.h"
@@ -12,6 +13,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QTextStream>
 
@@ -45,13 +48,19 @@ QString native(const QString &path) { return QDir::toNativeSeparators(path); }
 const char *const helpText =
     "Uso: nozioli-archivio COMANDO [ARGOMENTI] [OPZIONI]\n"
     "\n"
-    "Crea, esporta e verifica l'archivio dei risultati di Nozioli («nozioli.mdb»)\n"
-    "e indica nelle impostazioni la cartella che lo contiene.\n"
+    "Crea, esporta e verifica l'archivio dei risultati di Nozioli: il file «nozioli.mdb»\n"
+    "o le sue tabelle su un server PostgreSQL. Copia sul server le righe di un file e\n"
+    "indica nelle impostazioni la cartella dell'archivio.\n"
     "\n"
     "Comandi:\n"
     "  crea [CARTELLA]                  crea un archivio vuoto «nozioli.mdb» nella cartella\n"
-    "                                   (se non è indicata, quella che userebbe il programma);\n"
-    "                                   un file già presente non viene mai sostituito\n"
+    "                                   (se non è indicata, l'archivio che userebbe il\n"
+    "                                   programma, anche sul server); un archivio già\n"
+    "                                   presente non viene mai sostituito\n"
+    "  crea --server URI [--ruolo-alunni RUOLO]\n"
+    "                                   crea l'archivio sul server PostgreSQL, con le tabelle\n"
+    "                                   dell'utente che si collega; il ruolo degli alunni può\n"
+    "                                   solo leggere, aggiungere e aggiornare le righe\n"
     "  esporta [ARCHIVIO] [-o FILE.csv] scrive tutte le righe dell'archivio in formato CSV\n"
     "                                   (UTF-8, con la riga dei nomi dei campi) nel file\n"
     "                                   indicato o sullo standard output\n"
@@ -63,18 +72,26 @@ const char *const helpText =
     "                                   grafici, come «Stampa / PDF» del registro di classe\n"
     "  verifica [ARCHIVIO]              controlla struttura, versione e integrità\n"
     "                                   dell'archivio e dice che cosa non va\n"
+    "  trasferisci FILE.mdb [--server URI]\n"
+    "                                   copia sul server (senza --server, quello delle\n"
+    "                                   impostazioni) ogni riga dell'archivio file; di un\n"
+    "                                   nome già presente resta la data più recente\n"
     "  configura --cartella CARTELLA [--sistema]\n"
     "                                   scrive nelle impostazioni dell'utente (con --sistema,\n"
     "                                   in quelle di tutto il PC, come amministratore) la\n"
     "                                   cartella che contiene l'archivio\n"
     "\n"
-    "ARCHIVIO, se non è indicato, è quello che userebbe il programma: «nozioli.mdb»\n"
-    "nella cartella indicata dalle impostazioni (nozioli.ini), altrimenti in quella\n"
-    "corrente.\n"
+    "ARCHIVIO, se non è indicato, è quello che userebbe il programma: il server\n"
+    "indicato dalle impostazioni (nozioli.ini, [archivio] server=), altrimenti\n"
+    "«nozioli.mdb» nella cartella indicata dalle impostazioni o in quella corrente.\n"
+    "ARCHIVIO e URI possono essere l'indirizzo di un server, «postgresql://…»: la\n"
+    "password non va nell'indirizzo ma nel file ~/.pgpass (o in quello di passfile=).\n"
     "\n"
     "Opzioni:\n"
     "  -o, --output FILE       (con esporta e rapporto) il file da scrivere\n"
     "  --foglio                (solo con esporta) il CSV per un foglio di calcolo\n"
+    "  --server URI            (con crea e trasferisci) il server PostgreSQL\n"
+    "  --ruolo-alunni RUOLO    (solo con crea) il ruolo degli alunni sul server\n"
     "  --cartella CARTELLA     (solo con configura) la cartella dell'archivio\n"
     "  --sistema               (solo con configura) le impostazioni di tutto il PC\n"
     "  -h, --help              mostra questo aiuto\n"
@@ -90,43 +107,84 @@ int usageError(const QString &text)
     return Usage;
 }
 
-// The folder of the archive the program would use: the one of the settings,
-// otherwise the current folder. nullopt, once the reason is said, when a
-// setting cannot be used.
-std::optional<QString> programFolder()
+bool isServer(const QString &location) { return ResultsStore::isServerAddress(location); }
+
+// A file's absolute path; a server's address as it is.
+QString absolute(const QString &location)
+{
+    return isServer(location) ? location : QFileInfo(location).absoluteFilePath();
+}
+
+// What follows "l'archivio" in a message: «/path/nozioli.mdb», or the server
+// as host:port/database (an address may hold a password: it is never shown).
+QString named(const QString &location)
+{
+    const QString label = ResultsStore::locationLabel(location);
+    return isServer(location) ? u8("del server «%1»").arg(label) : u8("«%1»").arg(label);
+}
+
+// The settings; nullopt, once the reason is said, when a setting cannot be used.
+std::optional<Settings> programSettings()
 {
     QString problem;
-    const std::optional<Settings> settings = settings::load(&problem);
-    if (!settings) {
+    std::optional<Settings> settings = settings::load(&problem);
+    if (!settings)
         say(problem);
+    return settings;
+}
+
+// The archive the program would use: the server of the settings, otherwise
+// "nozioli.mdb" in their folder, otherwise in the current folder.
+std::optional<QString> programArchive()
+{
+    const std::optional<Settings> settings = programSettings();
+    if (!settings)
         return std::nullopt;
-    }
-    return settings->archiveFolder.isEmpty() ? QDir::currentPath() : settings->archiveFolder;
+    const QString folder = settings->archiveFolder.isEmpty() ? QDir::currentPath() : settings->archiveFolder;
+    return absolute(ResultsStore::locationIn(folder, settings->server));
 }
 
 // The archive named on the command line, otherwise the program's.
 std::optional<QString> archiveArgument(const QStringList &args)
 {
     if (!args.isEmpty())
-        return QFileInfo(args.first()).absoluteFilePath();
-    const std::optional<QString> folder = programFolder();
-    if (!folder)
-        return std::nullopt;
-    return QFileInfo(ResultsStore::pathIn(*folder)).absoluteFilePath();
+        return absolute(args.first());
+    return programArchive();
 }
 
-int crea(const QStringList &args)
+// The archive in the folder or on the server given, otherwise the program's.
+int crea(const QStringList &args, const QString &server, const QString &pupilRole)
 {
-    const std::optional<QString> folder = args.isEmpty() ? programFolder() : args.first();
-    if (!folder)
+    std::optional<QString> archive;
+    if (!server.isEmpty())
+        archive = server;
+    else if (!args.isEmpty())
+        archive = absolute(isServer(args.first()) ? args.first() : ResultsStore::pathIn(args.first()));
+    else
+        archive = programArchive();
+    if (!archive)
         return Failure;
-    const QString path = QFileInfo(ResultsStore::pathIn(*folder)).absoluteFilePath();
+    const QString location = *archive;
+    if (!pupilRole.isEmpty() && !isServer(location))
+        return usageError(u8("l'opzione «--ruolo-alunni» vale solo per un archivio su un server (--server URI)"));
     StoreError error;
-    if (!ResultsStore::create(path, &error)) {
+    if (!ResultsStore::create(location, &error, pupilRole)) {
         say(error.message);
         return Failure;
     }
-    say(u8("Creato l'archivio dei risultati vuoto «%1».").arg(native(path)));
+    const QString label = ResultsStore::locationLabel(location);
+    if (!isServer(location)) {
+        say(u8("Creato l'archivio dei risultati vuoto «%1».").arg(label));
+        return Success;
+    }
+    say(u8("Creato l'archivio dei risultati vuoto sul server «%1».").arg(label));
+    if (pupilRole.isEmpty())
+        say(u8("Nessun ruolo degli alunni indicato: gli alunni potranno usarlo quando il loro ruolo avrà\n"
+               "    GRANT SELECT, INSERT, UPDATE ON nozioli TO ruolo;\n"
+               "    GRANT SELECT ON nozioli_versione TO ruolo;"));
+    else
+        say(u8("Gli alunni, con il ruolo «%1», possono leggere, aggiungere e aggiornare le righe, e nient'altro.")
+                .arg(pupilRole));
     return Success;
 }
 
@@ -242,11 +300,12 @@ QString writeFile(const QString &fileName, const QByteArray &data)
 }
 
 // Every row of the archive, as the program reads it; says why on failure.
+// A server's is always read in read-only transactions.
 std::optional<QList<ResultRecord>> readRows(const QString &path, bool readOnly)
 {
     ResultsStore store;
     std::optional<QList<ResultRecord>> rows;
-    if (readOnly ? store.openReadOnly(path) : store.open(path))
+    if (readOnly || isServer(path) ? store.openReadOnly(path) : store.open(path))
         rows = store.records();
     if (!rows)
         say(store.lastError().message);
@@ -259,7 +318,7 @@ int esporta(const QStringList &args, const QString &output, bool sheet)
     if (!archive)
         return Failure;
     const QString path = *archive;
-    if (!output.isEmpty() && output != u8("-")) {
+    if (!output.isEmpty() && output != u8("-") && !isServer(path)) {
         const QFileInfo out(output);
         if (out.absoluteFilePath() == path
             || (out.exists() && out.canonicalFilePath() == QFileInfo(path).canonicalFilePath())) {
@@ -297,7 +356,8 @@ int esporta(const QStringList &args, const QString &output, bool sheet)
             + (replacing ? u8(" Il file già presente non è stato cambiato.") : QString()));
         return Failure;
     }
-    say(u8("Esportate %1 righe dell'archivio «%2» nel file «%3».").arg(count).arg(native(path), native(output)));
+    say(u8("Esportate %1 righe dell'archivio %2 nel file «%3».")
+            .arg(QString::number(count), named(path), native(output)));
     return Success;
 }
 
@@ -314,18 +374,17 @@ int verifica(const QStringList &args)
         const std::optional<QList<ResultRecord>> rows = readRows(path, false);
         if (!rows)
             return Failure;
-        say(u8("L'archivio «%1» è in ordine: %2 righe, struttura versione %3.")
-                .arg(native(path))
-                .arg(rows->size())
-                .arg(facts.version));
+        say(u8("L'archivio %1 è in ordine: %2 righe, struttura versione %3.")
+                .arg(named(path), QString::number(rows->size()), QString::number(facts.version)));
         return Success;
     }
-    // No file to have problems: what is there instead is the one message.
-    if (!QFileInfo(path).isFile()) {
+    // No file to have problems, or a server that could not be read: what is
+    // there instead is the one message.
+    if (isServer(path) ? facts.rows < 0 && problems.size() == 1 : !QFileInfo(path).isFile()) {
         say(problems.first());
         return Failure;
     }
-    say(u8("L'archivio «%1» ha dei problemi:").arg(native(path)));
+    say(u8("L'archivio %1 ha dei problemi:").arg(named(path)));
     for (const QString &p : problems)
         say(u8("  - ") + p);
     return Failure;
@@ -337,7 +396,7 @@ int rapporto(const QStringList &args, const QString &output)
     if (!archive)
         return Failure;
     const QString path = *archive;
-    if (QFileInfo(output).absoluteFilePath() == path) {
+    if (!isServer(path) && QFileInfo(output).absoluteFilePath() == path) {
         say(u8("Il file PDF «%1» sarebbe l'archivio stesso: scegli un altro nome.").arg(native(output)));
         return Failure;
     }
@@ -347,16 +406,91 @@ int rapporto(const QStringList &args, const QString &output)
     ClassTableModel table;
     table.setRecords(*rows);
     ClassReportHeading heading;
-    heading.archive = QFileInfo(path).fileName();
+    heading.archive = isServer(path) ? ResultsStore::locationLabel(path) : QFileInfo(path).fileName();
     heading.when = QDateTime::currentDateTime();
     QString error;
     if (!writeClassPdf(output, table, rowsByName(table), heading, &error)) {
         say(error);
         return Failure;
     }
-    say(u8("Scritto il rapporto di %1 alunni dell'archivio «%2» nel file «%3».")
-            .arg(rows->size())
-            .arg(native(path), native(output)));
+    say(u8("Scritto il rapporto di %1 alunni dell'archivio %2 nel file «%3».")
+            .arg(QString::number(rows->size()), named(path), native(output)));
+    return Success;
+}
+
+// Whether a row of a file can go to the server as it is: a name, a moment,
+// and six whole totals from 0 up, within what a double holds exactly.
+bool transferable(const ResultRecord &r)
+{
+    if (r.nome.isEmpty() || !r.data.isValid())
+        return false;
+    for (const TotalField &f : totalFields) {
+        const double v = r.*f.recorded;
+        if (!(v >= 0 && v <= 9007199254740992.0) || std::floor(v) != v)     // NaN fails the first test
+            return false;
+    }
+    return true;
+}
+
+// Copies every sound row of the file to the server, each with saveIfNewer():
+// of a name on both, the newer moment stays. Run again, it copies nothing.
+int trasferisci(const QString &file, const QString &server)
+{
+    const std::optional<QList<ResultRecord>> rows = readRows(file, true);
+    if (!rows)
+        return Failure;
+    ResultsStore target;
+    // The moment of each name already on the server, read once, tells the rows
+    // to copy from those to leave: a row no newer is not sent at all.
+    QHash<QString, qint64> onServer;
+    {
+        std::optional<QList<ResultRecord>> existing;
+        if (target.open(server))
+            existing = target.records();
+        if (!existing) {
+            say(target.lastError().message);
+            return Failure;
+        }
+        for (const ResultRecord &r : std::as_const(*existing))
+            onServer.insert(ResultsStore::foldName(r.nome), r.data.toSecsSinceEpoch());
+    }
+    qsizetype copied = 0, kept = 0, skipped = 0;
+    const auto summary = [&] {
+        say(u8("Dall'archivio %1 al server «%2»:\n"
+               "  righe copiate: %3\n"
+               "  righe lasciate com'erano (sul server erano più recenti o uguali): %4\n"
+               "  righe saltate (senza nome, o con totali o data danneggiati): %5")
+                .arg(named(file), ResultsStore::locationLabel(server), QString::number(copied),
+                     QString::number(kept), QString::number(skipped)));
+    };
+    // One round trip and one commit a row copied: a large class takes a while.
+    say(u8("Copio sul server «%1» le %2 righe dell'archivio %3…")
+            .arg(ResultsStore::locationLabel(server), QString::number(rows->size()), named(file)));
+    for (const ResultRecord &r : std::as_const(*rows)) {
+        if (!transferable(r)) {
+            ++skipped;
+            continue;
+        }
+        const QString key = ResultsStore::foldName(r.nome);
+        const qint64 when = r.data.toSecsSinceEpoch();
+        if (const auto there = onServer.constFind(key); there != onServer.cend() && *there >= when) {
+            ++kept;
+            continue;
+        }
+        ArchiveTotals totals;
+        for (const TotalField &f : totalFields)
+            totals.*f.archived = qint64(r.*f.recorded);
+        // Still only if newer: a pupil may have archived meanwhile.
+        if (!target.saveIfNewer(r.nome, totals, r.data)) {
+            say(target.lastError().message);
+            summary();
+            say(u8("Il trasferimento si è interrotto: rieseguito, riprende senza copiare due volte."));
+            return Failure;
+        }
+        ++copied;
+        onServer.insert(key, when);
+    }
+    summary();
     return Success;
 }
 
@@ -366,7 +500,7 @@ QByteArray commandWord(int argc, char *argv[])
 {
     for (int i = 1; i < argc; ++i) {
         const QByteArray a(argv[i]);
-        if (a == "-o" || a == "--output" || a == "--cartella")
+        if (a == "-o" || a == "--output" || a == "--cartella" || a == "--server" || a == "--ruolo-alunni")
             ++i;
         else if (!a.startsWith('-'))
             return a;
@@ -424,13 +558,17 @@ int main(int argc, char *argv[])
     const QCommandLineOption sheet(u8("foglio"), u8("Il CSV per un foglio di calcolo in italiano."));
     const QCommandLineOption folder(u8("cartella"), u8("La cartella dell'archivio."), u8("CARTELLA"));
     const QCommandLineOption system(u8("sistema"), u8("Le impostazioni di tutto il PC."));
+    const QCommandLineOption server(u8("server"), u8("Il server PostgreSQL dell'archivio."), u8("URI"));
+    const QCommandLineOption pupilRole(u8("ruolo-alunni"), u8("Il ruolo degli alunni sul server."), u8("RUOLO"));
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(output);
     parser.addOption(sheet);
     parser.addOption(folder);
     parser.addOption(system);
-    parser.addPositionalArgument(u8("comando"), u8("crea, esporta, rapporto, verifica o configura"));
+    parser.addOption(server);
+    parser.addOption(pupilRole);
+    parser.addPositionalArgument(u8("comando"), u8("crea, esporta, rapporto, verifica, trasferisci o configura"));
 
     if (!parser.parse(QCoreApplication::arguments())) {
         const QStringList unknown = parser.unknownOptionNames();
@@ -438,8 +576,10 @@ int main(int argc, char *argv[])
             const QString name = unknown.first();
             return usageError(u8("opzione sconosciuta «%1%2»").arg(name.size() == 1 ? u8("-") : u8("--"), name));
         }
-        const QString missing = parser.errorText().contains(u8("cartella")) ? u8("--cartella") : u8("-o");
-        return usageError(u8("all'opzione «%1» manca il valore").arg(missing));
+        // "Missing value after '--cartella'.": the option as it was written.
+        const QRegularExpressionMatch option = QRegularExpression(u8("'(-[^']*)'")).match(parser.errorText());
+        return usageError(
+            u8("all'opzione «%1» manca il valore").arg(option.hasMatch() ? option.captured(1) : u8("-o")));
     }
     if (parser.isSet(help)) {
         QTextStream(stdout) << u8(helpText);
@@ -452,7 +592,7 @@ int main(int argc, char *argv[])
 
     QStringList args = parser.positionalArguments();
     if (args.isEmpty())
-        return usageError(u8("manca il comando (crea, esporta, rapporto, verifica o configura)"));
+        return usageError(u8("manca il comando (crea, esporta, rapporto, verifica, trasferisci o configura)"));
     const QString command = args.takeFirst();
     if (args.size() > 1)
         return usageError(u8("troppi argomenti per «%1»").arg(command));
@@ -462,9 +602,20 @@ int main(int argc, char *argv[])
         return usageError(u8("l'opzione «--foglio» vale solo per «esporta»"));
     if ((parser.isSet(folder) || parser.isSet(system)) && command != u8("configura"))
         return usageError(u8("le opzioni «--cartella» e «--sistema» valgono solo per «configura»"));
+    if (parser.isSet(server) && command != u8("crea") && command != u8("trasferisci"))
+        return usageError(u8("l'opzione «--server» vale solo per «crea» e «trasferisci»"));
+    if (parser.isSet(pupilRole) && command != u8("crea"))
+        return usageError(u8("l'opzione «--ruolo-alunni» vale solo per «crea»"));
+    if (parser.isSet(server) && !isServer(parser.value(server)))
+        return usageError(u8("«--server» vuole l'indirizzo di un server PostgreSQL: postgresql://…"));
+    if (parser.isSet(pupilRole) && parser.value(pupilRole).isEmpty())
+        return usageError(u8("«--ruolo-alunni» vuole il nome del ruolo degli alunni"));
 
-    if (command == u8("crea"))
-        return crea(args);
+    if (command == u8("crea")) {
+        if (parser.isSet(server) && !args.isEmpty())
+            return usageError(u8("«crea» vuole la cartella oppure «--server URI», non tutti e due"));
+        return crea(args, parser.value(server), parser.value(pupilRole));
+    }
     if (command == u8("esporta"))
         return esporta(args, parser.value(output), parser.isSet(sheet));
     if (command == u8("rapporto")) {
@@ -474,6 +625,22 @@ int main(int argc, char *argv[])
     }
     if (command == u8("verifica"))
         return verifica(args);
+    if (command == u8("trasferisci")) {
+        if (args.isEmpty())
+            return usageError(u8("a «trasferisci» manca l'archivio file da copiare: trasferisci FILE.mdb"));
+        if (isServer(args.first()))
+            return usageError(u8("«trasferisci» copia sul server un archivio file: indica il file «.mdb»"));
+        QString target = parser.value(server);
+        if (target.isEmpty()) {
+            const std::optional<Settings> settings = programSettings();
+            if (!settings)
+                return Failure;
+            target = settings->server;
+        }
+        if (target.isEmpty())
+            return usageError(u8("a «trasferisci» manca il server: --server URI, oppure server= nelle impostazioni"));
+        return trasferisci(absolute(args.first()), target);
+    }
     if (command == u8("configura")) {
         if (!args.isEmpty())
             return usageError(u8("«configura» non vuole argomenti, solo le opzioni"));
