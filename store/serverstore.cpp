@@ -176,24 +176,26 @@ Address parseAddress(const QString &uri)
     return a;
 }
 
-// "host:port/database", the socket's folder standing for the host; never the password.
-QString describe(const Address &a)
-{
-    QString host = a.value("host");
-    if (host.isEmpty())
-        host = a.value("hostaddr");
-    if (host.isEmpty())
-        host = QStringLiteral("localhost");
-    const QString port = a.value("port").isEmpty() ? QStringLiteral("5432") : a.value("port");
-    const QString database = a.value("dbname").isEmpty() ? a.value("user") : a.value("dbname");
-    return host + u':' + port + u'/' + database;
-}
-
 QString userOf(const Address &a)
 {
     const QString user = a.value("user");
     return user.isEmpty() ? qEnvironmentVariable("PGUSER", qEnvironmentVariable("USER")) : user;
 }
+
+// "host:port/database", the socket's folder standing for the host; never the password.
+QString describe(const Address &a)
+{
+    // What the address leaves out, libpq takes from its environment variables.
+    const auto value = [&a](const char *keyword, const char *variable, const QString &otherwise) {
+        const QString v = a.value(keyword);
+        return !v.isEmpty() ? v : qEnvironmentVariable(variable, otherwise);
+    };
+    const QString host = value("host", "PGHOST", value("hostaddr", "PGHOSTADDR", QStringLiteral("localhost")));
+    const QString port = value("port", "PGPORT", QStringLiteral("5432"));
+    const QString database = value("dbname", "PGDATABASE", userOf(a));
+    return host + u':' + port + u'/' + database;
+}
+
 
 // Why a connection could not be made, and what to try.
 enum class Cause {
