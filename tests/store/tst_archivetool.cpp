@@ -506,6 +506,12 @@ private slots:
                             QStringLiteral("--sistema")});
         QVERIFY2(r.exitCode == 0 && QFile::exists(configFile("sistema")), qPrintable(r.err));
         QVERIFY2(r.err.contains(QString::fromUtf8("«%1» viene letto prima").arg(configFile("utente"))), qPrintable(r.err));
+
+        // A server in the same file comes before the folder written: said too.
+        QVERIFY(replaceFile(configFile("sistema"), "[archivio]\nserver=postgresql://alunni@scuola/nozioli\n"));
+        const Run again = tool({QStringLiteral("configura"), QStringLiteral("--cartella"), dir->path(),
+                                QStringLiteral("--sistema")});
+        QVERIFY2(again.exitCode == 0 && again.err.contains(QStringLiteral("server=")), qPrintable(again.err));
     }
 
     void unusableSettingStopsEveryCommand_data()

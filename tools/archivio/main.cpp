@@ -524,6 +524,11 @@ int configura(const QString &folder, bool system)
     if (!QFileInfo::exists(archive))
         say(u8("Nella cartella non c'è ancora un archivio: crealo con\n    nozioli-archivio crea \"%1\"")
                 .arg(native(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()))));
+    // The file's own server, if it names one, comes before any folder.
+    QString unused;
+    if (const std::optional<Settings> written = settings::read(file, &unused); written && !written->server.isEmpty())
+        say(u8("Attenzione: lo stesso file indica anche un server per l'archivio (server=), che vale al posto della "
+               "cartella: togli quella riga per usare la cartella."));
     // Only the first settings file found is read: one met before this one wins.
     for (const QString &before : settings::searchPaths()) {
         if (before == file)
