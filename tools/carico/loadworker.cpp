@@ -57,6 +57,20 @@ bool waitForGo(const QString &goFile)
     return true;
 }
 
+// Whether list holds every name of earlier, in the same order.
+bool keepsInOrder(const QStringList &list, const QStringList &earlier)
+{
+    qsizetype at = 0;
+    for (const QString &name : earlier) {
+        while (at < list.size() && list.at(at) != name)
+            ++at;
+        if (at == list.size())
+            return false;
+        ++at;
+    }
+    return true;
+}
+
 } // namespace
 
 QString kindName(StoreError::Kind kind)
@@ -172,6 +186,7 @@ int runReader(const QString &archive, const QString &logPath, const QString &goF
     QRandomGenerator random(quint32(reader) * 7919u + 17u);
     const QString nobody = QStringLiteral("Nessuno Zzyzx %1").arg(reader);
     QStringList previous;
+    const bool onServer = ResultsStore::isServerAddress(archive);
     qint64 lists = 0, lookups = 0;
     QDeadlineTimer deadline(qint64(maxSeconds) * 1000);
     // At least one round, however short the run.
@@ -183,9 +198,14 @@ int runReader(const QString &archive, const QString &logPath, const QString &goF
             QThread::msleep(1);
             continue;
         }
-        // Rows are only ever added, at the end, and a name never changes.
-        if (names->size() < previous.size() || names->mid(0, previous.size()) != previous)
-            fail(QStringLiteral("list-lost-rows"), QStringLiteral("a list no longer starts with the previous list"));
+        // Rows are only ever added and a name never changes. In a file they
+        // are added at the end; on a server a row may show up between rows
+        // listed before, as rows are numbered when added but seen when committed.
+        if (onServer ? !keepsInOrder(*names, previous)
+                     : names->size() < previous.size() || names->mid(0, previous.size()) != previous)
+            fail(QStringLiteral("list-lost-rows"),
+                 onServer ? QStringLiteral("a list lost or reordered rows of the previous list")
+                          : QStringLiteral("a list no longer starts with the previous list"));
         QSet<QString> keys;
         for (const QString &n : *names) {
             const QString key = ResultsStore::foldName(n);

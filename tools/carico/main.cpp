@@ -1,9 +1,10 @@
 // nozioli-carico: load test of a results archive shared by several processes.
 //
-// Creates a new archive, starts processes that archive pupils into it at the
-// same time while others list and look up names, then checks the archive
-// against what every process did and prints the figures. The same program,
-// started with --worker or --reader, is one of those processes.
+// Creates a new archive (a file, or the layout in a server's database),
+// starts processes that archive pupils into it at the same time while others
+// list and look up names, then checks the archive against what every process
+// did and prints the figures. The same program, started with --worker or
+// --reader, is one of those processes.
 #include "tools/carico/loadrun.h"
 
 #include <QCommandLineParser>
@@ -64,6 +65,7 @@ struct Options
     int deadline = 1800;
     QString folder;
     QString second;
+    QString server;
     QString work;
     bool keep = false;
     bool checkOnly = false;
@@ -96,7 +98,9 @@ int drive(const Options &o)
     QTextStream &out = outStream();
     std::unique_ptr<QTemporaryDir> tempFolder, tempWork;
     QString folder = o.folder;
-    if (folder.isEmpty()) {
+    if (!o.server.isEmpty()) {
+        // The archive is in the server's database: no folder.
+    } else if (folder.isEmpty()) {
         tempFolder = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/nozioli-carico-XXXXXX"));
         if (!tempFolder->isValid())
             return usage(QStringLiteral("cannot make a temporary folder: %1").arg(tempFolder->errorString()));
@@ -119,7 +123,8 @@ int drive(const Options &o)
         if (tempWork)
             tempWork->setAutoRemove(false);
     }
-    const QString archive = QDir(folder).absoluteFilePath(ResultsStore::defaultFileName());
+    const QString archive =
+        o.server.isEmpty() ? QDir(folder).absoluteFilePath(ResultsStore::defaultFileName()) : o.server;
     const QString other =
         o.second.isEmpty() ? archive : QDir(o.second).absoluteFilePath(ResultsStore::defaultFileName());
     work = QDir(work).absolutePath();
@@ -136,7 +141,7 @@ int drive(const Options &o)
         QTextStream(stderr) << created.message << '\n';
         return Usage;
     }
-    if (!QFileInfo::exists(other))
+    if (o.server.isEmpty() && !QFileInfo::exists(other))
         return usage(QStringLiteral("%1 is not the folder %2 reached by another path").arg(o.second, folder));
     // Every other process reaches the archive through the second path, as from another PC.
     auto pathOf = [&](int i) { return i % 2 ? other : archive; };
@@ -255,6 +260,11 @@ int main(int argc, char *argv[])
          QStringLiteral("The same folder reached by another path, such as a second mount of the same network "
                         "share: every other process uses it, as another PC would."),
          QStringLiteral("DIR")},
+        {QStringLiteral("server"),
+         QStringLiteral("The archive on a PostgreSQL server instead of a file: a connection URI "
+                        "(postgresql://…) of a database that does not hold an archive yet. The run creates it "
+                        "there and leaves it. Not with --folder or --second-folder."),
+         QStringLiteral("URI")},
         {QStringLiteral("work"), QStringLiteral("Folder for the processes' logs (default: a new temporary folder)."),
          QStringLiteral("DIR")},
         {QStringLiteral("deadline"),
@@ -263,7 +273,8 @@ int main(int argc, char *argv[])
          QStringLiteral("S")},
         {QStringLiteral("keep"), QStringLiteral("Keep the temporary archive and logs.")},
         {QStringLiteral("check-only"),
-         QStringLiteral("Run nothing: check the archive in --folder against the logs in --work of an earlier run.")},
+         QStringLiteral("Run nothing: check the archive in --folder (or on --server) against the logs in --work of "
+                        "an earlier run.")},
     });
     p.process(app);
     if (!p.positionalArguments().isEmpty())
@@ -279,10 +290,15 @@ int main(int argc, char *argv[])
         return usage(error);
     o.folder = p.value(QStringLiteral("folder"));
     o.second = p.value(QStringLiteral("second-folder"));
+    o.server = p.value(QStringLiteral("server"));
     o.work = p.value(QStringLiteral("work"));
     o.keep = p.isSet(QStringLiteral("keep"));
     o.checkOnly = p.isSet(QStringLiteral("check-only"));
-    if (o.checkOnly && (o.folder.isEmpty() || o.work.isEmpty()))
-        return usage(QStringLiteral("--check-only needs --folder and --work"));
+    if (p.isSet(QStringLiteral("server")) && !ResultsStore::isServerAddress(o.server))
+        return usage(QStringLiteral("--server takes a PostgreSQL URI (postgresql://…)"));
+    if (!o.server.isEmpty() && (!o.folder.isEmpty() || !o.second.isEmpty()))
+        return usage(QStringLiteral("--server goes without --folder and --second-folder"));
+    if (o.checkOnly && ((o.folder.isEmpty() && o.server.isEmpty()) || o.work.isEmpty()))
+        return usage(QStringLiteral("--check-only needs --folder (or --server) and --work"));
     return drive(o);
 }
