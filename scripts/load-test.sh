@@ -12,6 +12,8 @@
 #   -b, --busy-timeout MS  how long an operation waits for another process's lock (default 10000)
 #   --second-folder DIR    the same folder through a second mount of the share: every other
 #                          process uses it, as a second PC would
+#   --server URI           the archive on a PostgreSQL server (postgresql://...) instead of a
+#                          file, in a database that does not hold one yet
 #   --work DIR, --deadline S, --keep, --check-only: see nozioli-carico --help
 #
 # --build DIR picks the build folder (default build/, configured in Release when missing).
