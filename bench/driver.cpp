@@ -2,10 +2,13 @@
 // a bare Qt Widgets program, measured in one run, alternating, and printed as
 // Markdown tables with the median and the spread of every figure.
 //
-//   nozioli-bench [--runs N] [--work DIR] [--quick] [--keep]
+//   nozioli-bench [--runs N] [--work DIR] [--quick] [--keep] [--server URI]
 //
 // --work DIR holds the archives (default: the current folder), --quick makes
 // the in-process part short, --keep leaves the archives there afterwards.
+// --server URI adds the archive on that PostgreSQL server, whose user may
+// create databases: start-up with its names, archiving and look-up against
+// bare libpq. Its databases "nomi_1000" and "nomi_32767" are made anew.
 //
 // Start-up runs from just before the child process is spawned to the moment
 // its first paint is over, both read from CLOCK_MONOTONIC; peak memory is the
@@ -30,6 +33,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <optional>
+#include <span>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -216,6 +220,7 @@ struct Options
     bool quick = false;
     bool keep = false;
     QString work;
+    QString server;
 };
 
 std::optional<Options> parseOptions(const QStringList &args)
@@ -230,6 +235,8 @@ std::optional<Options> parseOptions(const QStringList &args)
             o.quick = true;
         else if (args[i] == u"--keep")
             o.keep = true;
+        else if (args[i] == u"--server" && i + 1 < args.size())
+            o.server = args[++i];
         else
             return std::nullopt;
     }
@@ -263,6 +270,9 @@ constexpr int Sizes[] = {0, 1000, 32767};
 constexpr int AfterConfirm = -1;
 // The class register, on the largest archive.
 constexpr int Register = -2;
+// The pupil window on the server's archives, under OnServer + rows.
+constexpr int ServerSizes[] = {1000, 32767};
+constexpr int OnServer = 1 << 20;
 
 QString thousands(int rows)
 {
@@ -288,7 +298,11 @@ private:
     void reportStartUps();
     void reportPlay();
     void reportArchive();
+    void reportServer();
     void reportTargets() const;
+    bool withServer() const { return !m_options.server.isEmpty(); }
+    // The sizes of the server's archives; none without a server.
+    std::span<const int> serverSizes() const { return withServer() ? std::span(ServerSizes) : std::span<const int>(); }
 
     const Options m_options;
     const QString m_bare;
@@ -296,9 +310,11 @@ private:
     const QString m_program;
     const QString m_player;
     const QString m_registro;
+    const QString m_serverBench;
 
     QTemporaryDir m_temp;
-    QHash<int, QString> m_folders;
+    QHash<int, QString> m_folders;      // by rows; OnServer + rows: a folder whose settings name the server
+    QHash<int, QString> m_serverUris;   // by rows
     QString m_playFolder;
     QString m_loadBefore;
     QString m_loadAfter;
@@ -309,6 +325,7 @@ private:
     StartUps m_mockRuns;
     QList<double> m_confirmMs;
     Child m_play;
+    Child m_server;
 
     // The figures the targets are checked on, gathered by the tables.
     QHash<int, Stats> m_startRatio;
@@ -319,6 +336,8 @@ private:
     double m_worstClickP95 = 0;
     Stats m_archiveRatio;
     Stats m_lookupDiff;
+    Stats m_serverArchiveRatio;
+    Stats m_serverLookupDiff;
 };
 
 // Archives go on the disk the benchmark runs from (a tmpfs would make every
@@ -330,6 +349,7 @@ Benchmark::Benchmark(const Options &options)
     , m_program(QCoreApplication::applicationDirPath() + QStringLiteral("/nozioli-bench-program"))
     , m_player(QCoreApplication::applicationDirPath() + QStringLiteral("/nozioli-bench-play"))
     , m_registro(QCoreApplication::applicationDirPath() + QStringLiteral("/nozioli-bench-registro"))
+    , m_serverBench(QCoreApplication::applicationDirPath() + QStringLiteral("/nozioli-bench-server"))
     , m_temp((options.work.isEmpty() ? QDir::currentPath() : options.work) + QStringLiteral("/nozioli-bench-XXXXXX"))
 {
     if (!m_temp.isValid())
@@ -352,6 +372,20 @@ void Benchmark::makeArchives()
     QDir().mkpath(m_playFolder);
     if (!QFile::copy(m_folders.value(32767) + QStringLiteral("/nozioli.mdb"), m_playFolder + QStringLiteral("/nozioli.mdb")))
         fail(QStringLiteral("cannot copy the archive"));
+    // On the server: a database of each size, and a folder whose nozioli.ini names it.
+    for (int rows : serverSizes()) {
+        QString uri, error;
+        if (!benchdata::makeServerArchive(m_options.server, QStringLiteral("nomi_%1").arg(rows), rows, &uri, &error))
+            fail(error);
+        const QString folder = m_temp.filePath(QStringLiteral("server-%1").arg(rows));
+        QDir().mkpath(folder);
+        QFile ini(folder + QStringLiteral("/nozioli.ini"));
+        if (!ini.open(QIODevice::WriteOnly)
+            || ini.write(QByteArray("[archivio]\nserver=\"") + uri.toUtf8() + "\"\n") < 0)
+            fail(QStringLiteral("cannot write %1").arg(ini.fileName()));
+        m_serverUris.insert(rows, uri);
+        m_folders.insert(OnServer + rows, folder);
+    }
     m_loadBefore = loadAverage();
     m_fileSystem = QString::fromUtf8(QStorageInfo(m_temp.path()).fileSystemType());
 }
@@ -366,6 +400,8 @@ void Benchmark::warmUp()
     }
     run(m_program, {QStringLiteral("fnozioli")}, m_folders.value(1000));
     run(m_registro, {}, m_folders.value(32767));
+    for (int rows : serverSizes())
+        run(m_program, {QStringLiteral("formnome")}, m_folders.value(OnServer + rows));
 }
 
 void Benchmark::measureStartUps()
@@ -375,6 +411,8 @@ void Benchmark::measureStartUps()
             measureGroup(rows, round, {QStringLiteral("formnome")}, m_folders.value(rows), true);
         measureGroup(AfterConfirm, round, {QStringLiteral("fnozioli")}, m_folders.value(1000), false);
         measureRegister(round);
+        for (int rows : serverSizes())
+            measureGroup(OnServer + rows, round, {QStringLiteral("formnome")}, m_folders.value(OnServer + rows), false);
     }
 }
 
@@ -418,6 +456,10 @@ void Benchmark::measurePlay()
                  {QString::number(32767), QString::number(rounds), QString::number(lookups),
                   QString::number(archivings)},
                  m_playFolder);
+    if (withServer()) {
+        const QString n = QString::number(m_options.quick ? 10 : 201);
+        m_server = run(m_serverBench, {m_serverUris.value(32767), QString::number(32767), n, n}, m_playFolder);
+    }
     m_loadAfter = loadAverage();
 }
 
@@ -427,6 +469,8 @@ void Benchmark::report()
     reportStartUps();
     reportPlay();
     reportArchive();
+    if (withServer())
+        reportServer();
     reportTargets();
     if (m_options.keep) {
         line(QString());
@@ -451,7 +495,7 @@ void Benchmark::reportStartUps()
 {
     const StartUps &bare = m_bareRuns;
     QList<double> allBare, allBareMiB;
-    for (int key : {0, 1000, 32767, AfterConfirm, Register}) {
+    for (int key : {0, 1000, 32767, AfterConfirm, Register, OnServer + 1000, OnServer + 32767}) {
         allBare += bare.ms.value(key);
         allBareMiB += bare.mib.value(key);
     }
@@ -490,6 +534,15 @@ void Benchmark::reportStartUps()
              .arg(mq(registerMs, 1), range(registerMs, 1), mq(m_registerRatio, 2),
                   f(stats(m_realRuns.mib.value(Register)).median, 1),
                   mq(stats(paired(m_realRuns.mib.value(Register), bare.mib.value(Register), false)), 1)));
+    for (int rows : serverSizes()) {
+        const int key = OnServer + rows;
+        const Stats ms = stats(m_realRuns.ms.value(key));
+        m_startRatio.insert(key, stats(paired(m_realRuns.ms.value(key), bare.ms.value(key), true)));
+        line(QStringLiteral("| FormNOME painted, server, %1 names | %2 | %3 | %4 | %5 | %6 |")
+                 .arg(thousands(rows), mq(ms, 1), range(ms, 1), mq(m_startRatio[key], 2),
+                      f(stats(m_realRuns.mib.value(key)).median, 1),
+                      mq(stats(paired(m_realRuns.mib.value(key), bare.mib.value(key), false)), 1)));
+    }
     line(QString());
 }
 
@@ -552,6 +605,33 @@ void Benchmark::reportArchive()
     line(QString());
 }
 
+void Benchmark::reportServer()
+{
+    line(QStringLiteral("### Archive of 32,767 names on the server (µs): the store against bare libpq, alternating"));
+    line(QString());
+    line(QStringLiteral("PostgreSQL %1 on its Unix socket, fsync %2; both sides with their statements prepared once.")
+             .arg(QString::fromLatin1(m_server.values.value("server_version").value(0)),
+                  QString::fromLatin1(m_server.values.value("server_fsync").value(0))));
+    line(QString());
+    line(QStringLiteral("| Operation | samples | store | bare libpq | store − bare | store ÷ bare |"));
+    line(QStringLiteral("|---|---|---|---|---|---|"));
+    const QList<double> lookup = m_server.samples.value("server_lookup");
+    const QList<double> lookupBare = m_server.samples.value("server_lookup_bare");
+    const QList<double> archive = m_server.samples.value("server_archive");
+    const QList<double> archiveBare = m_server.samples.value("server_archive_bare");
+    m_serverLookupDiff = stats(paired(lookup, lookupBare, false));
+    m_serverArchiveRatio = stats(paired(archive, archiveBare, true));
+    line(QStringLiteral("| ResultsStore::find / the row read by a prepared SELECT | %1 | %2 | %3 | %4 | %5 |")
+             .arg(lookup.size())
+             .arg(mq(stats(lookup), 0), mq(stats(lookupBare), 0), mq(m_serverLookupDiff, 0),
+                  mq(stats(paired(lookup, lookupBare, true)), 2)));
+    line(QStringLiteral("| ResultsStore::save / the same upsert, prepared | %1 | %2 | %3 | %4 | %5 |")
+             .arg(archive.size())
+             .arg(mq(stats(archive), 0), mq(stats(archiveBare), 0), mq(stats(paired(archive, archiveBare, false)), 0),
+                  mq(m_serverArchiveRatio, 2)));
+    line(QString());
+}
+
 void Benchmark::reportTargets() const
 {
     const Stats &small = m_startRatio[1000];
@@ -578,6 +658,17 @@ void Benchmark::reportTargets() const
              .arg(f(m_archiveRatio.median, 2), holds(m_archiveRatio.median <= 1.3)));
     line(QStringLiteral("| look-up: ≤ bare read + 2 ms | + %1 µs | %2 |")
              .arg(f(m_lookupDiff.median, 0), holds(m_lookupDiff.median <= 2000.0)));
+    if (!withServer())
+        return;
+    for (int rows : ServerSizes) {
+        const Stats &ratio = m_startRatio[OnServer + rows];
+        line(QStringLiteral("| start-up to FormNOME, server, %1 names: ≤ 2 × bare | %2 × | %3 |")
+                 .arg(thousands(rows), f(ratio.median, 2), holds(ratio.median <= 2.0)));
+    }
+    line(QStringLiteral("| archiving on the server: ≤ 1.3 × bare libpq upsert | %1 × | %2 |")
+             .arg(f(m_serverArchiveRatio.median, 2), holds(m_serverArchiveRatio.median <= 1.3)));
+    line(QStringLiteral("| look-up on the server: ≤ bare libpq read + 2 ms | + %1 µs | %2 |")
+             .arg(f(m_serverLookupDiff.median, 0), holds(m_serverLookupDiff.median <= 2000.0)));
 }
 
 } // namespace
@@ -587,7 +678,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const std::optional<Options> options = parseOptions(QCoreApplication::arguments());
     if (!options) {
-        std::fprintf(stderr, "usage: nozioli-bench [--runs N] [--work DIR] [--quick] [--keep]\n");
+        std::fprintf(stderr, "usage: nozioli-bench [--runs N] [--work DIR] [--quick] [--keep] [--server URI]\n");
         return 2;
     }
     // The targets were measured on the offscreen platform.
