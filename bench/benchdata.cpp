@@ -126,6 +126,8 @@ bool makeServerArchive(const QString &uri, const QString &database, int rows, QS
         *error = QString::fromUtf8(PQerrorMessage(server.get())).trimmed();
         return false;
     }
+    // No notice of a database that was not there to drop.
+    PQsetNoticeProcessor(server.get(), [](void *, const char *) {}, nullptr);
     if (!exec(server.get(), QStringLiteral("DROP DATABASE IF EXISTS ") + database, error)
         || !exec(server.get(), QStringLiteral("CREATE DATABASE ") + database, error))
         return false;

@@ -104,7 +104,6 @@ public:
         PQclear(r);
         return value;
     }
-    int serverVersion() const { return PQserverVersion(m_conn); }
 
 private:
     void prepare(const char *name, const char *sql, int parameters)
@@ -165,7 +164,7 @@ int main(int argc, char *argv[])
     if (!store.open(uri))
         fail(store.lastError().message);
     Bare bare(uri);
-    std::printf("server_version %d\n", bare.serverVersion());
+    std::printf("server_version %s\n", bare.setting("server_version").split(' ').value(0).constData());
     std::printf("server_fsync %s\n", bare.setting("fsync").constData());
 
     alternate(
