@@ -16,6 +16,7 @@
 // program's figure measured right before or after it (the order alternates).
 #include "bench/benchclock.h"
 #include "bench/benchdata.h"
+#include "bench/serverdata.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

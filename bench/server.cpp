@@ -9,7 +9,7 @@
 //
 //   nozioli-bench-server URI ROWS LOOKUPS ARCHIVINGS
 #include "bench/benchclock.h"
-#include "bench/benchdata.h"
+#include "bench/serverdata.h"
 #include "store/resultsstore.h"
 
 #include <QCoreApplication>
