@@ -169,8 +169,22 @@ Address parseAddress(const QString &uri)
         }
     }
     pq.conninfoFree(options);
-    if (a.value("connect_timeout").isEmpty())
-        a.set("connect_timeout", ConnectTimeout);
+    // A server that vanishes from the network without closing the connection
+    // (a cable pulled, a switch down) would otherwise keep the program waiting
+    // for as long as TCP retries, many minutes: these bound the wait for an
+    // answer to seconds. An address may set its own.
+    const std::pair<const char *, const char *> defaults[] = {
+        {"connect_timeout", ConnectTimeout},
+        {"keepalives", "1"},
+        {"keepalives_idle", "5"},
+        {"keepalives_interval", "2"},
+        {"keepalives_count", "3"},
+        {"tcp_user_timeout", "10000"},
+    };
+    for (const auto &[keyword, value] : defaults) {
+        if (a.value(keyword).isEmpty())
+            a.set(keyword, value);
+    }
     if (a.value("application_name").isEmpty())
         a.set("application_name", "nozioli");
     return a;
