@@ -1221,26 +1221,8 @@ QStringList ResultsStore::verify(const QString &path, ArchiveFacts *facts)
                 failure = query.lastError();
             }
 
-            if (!failure.isValid() && l.rowsReadable) {
-                storedrows::RowAudit audit;
-                QString select = QStringLiteral("SELECT nome, chiave, data");
-                for (const TotalField &f : totalFields)
-                    select += QLatin1String(", ") + QLatin1String(f.name);
-                if (query.exec(select + QLatin1String(" FROM nozioli ORDER BY rowid"))) {
-                    while (query.next()) {
-                        storedrows::RowAudit::Totals totals;
-                        for (std::size_t i = 0; i < totalFields.size(); ++i)
-                            totals[i] = query.value(int(3 + i));
-                        audit.add(query.value(0).toString(), query.value(1), query.value(2), totals);
-                    }
-                }
-                if (query.lastError().isValid()) {
-                    failure = query.lastError();
-                } else {
-                    found.rows = audit.rows();
-                    problems += audit.problems();
-                }
-            }
+            if (!failure.isValid() && l.rowsReadable)
+                storedrows::auditRows(query, QStringLiteral("data"), QStringLiteral("rowid"), found, problems, failure);
         }
     }
     if (failure.isValid())

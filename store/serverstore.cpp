@@ -948,27 +948,8 @@ QStringList ServerStore::verify(const QString &address, ArchiveFacts *facts)
     query.exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"));
     QSqlError failure;
     QStringList problems = layoutProblems(c.db, failure, &found.version);
-    if (!failure.isValid()) {
-        storedrows::RowAudit audit;
-        QString select = QStringLiteral("SELECT nome, chiave, ") + dateText;
-        for (const TotalField &f : totalFields)
-            select += QLatin1String(", ") + QLatin1String(f.name);
-        query.setForwardOnly(true);
-        if (query.exec(select + QLatin1String(" FROM nozioli ORDER BY riga"))) {
-            while (query.next()) {
-                storedrows::RowAudit::Totals totals;
-                for (std::size_t i = 0; i < totalFields.size(); ++i)
-                    totals[i] = query.value(int(3 + i));
-                audit.add(query.value(0).toString(), query.value(1), query.value(2), totals);
-            }
-        }
-        if (query.lastError().isValid()) {
-            failure = query.lastError();
-        } else {
-            found.rows = audit.rows();
-            problems += audit.problems();
-        }
-    }
+    if (!failure.isValid())
+        storedrows::auditRows(query, dateText, QStringLiteral("riga"), found, problems, failure);
     if (failure.isValid())
         problems << classify(failure, Context::Check, a).message;
     if (facts)

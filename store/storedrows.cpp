@@ -1,5 +1,6 @@
 #include "store/storedrows.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 
 #include <cmath>
@@ -179,6 +180,30 @@ QStringList RowAudit::problems() const
         problems << q("righe con il campo «data» mancante o non nella forma AAAA-MM-GG hh:mm:ss: %1 su %2")
                         .arg(m_badDate).arg(m_rows);
     return problems;
+}
+
+void auditRows(QSqlQuery &query, const QString &dateExpression, const QString &orderBy, ArchiveFacts &found,
+               QStringList &problems, QSqlError &failure)
+{
+    RowAudit audit;
+    QString select = QLatin1String("SELECT nome, chiave, ") + dateExpression;
+    for (const TotalField &f : totalFields)
+        select += QLatin1String(", ") + QLatin1String(f.name);
+    query.setForwardOnly(true);
+    if (query.exec(select + QLatin1String(" FROM nozioli ORDER BY ") + orderBy)) {
+        while (query.next()) {
+            RowAudit::Totals totals;
+            for (std::size_t i = 0; i < totalFields.size(); ++i)
+                totals[i] = query.value(int(3 + i));
+            audit.add(query.value(0).toString(), query.value(1), query.value(2), totals);
+        }
+    }
+    if (query.lastError().isValid()) {
+        failure = query.lastError();
+        return;
+    }
+    found.rows = audit.rows();
+    problems += audit.problems();
 }
 
 } // namespace storedrows

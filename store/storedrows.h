@@ -9,6 +9,7 @@
 
 #include <array>
 
+class QSqlError;
 class QSqlQuery;
 
 // What both backends of the results archive share: how a row is stored and
@@ -54,5 +55,11 @@ private:
     QStringList m_keyOrder;
     QHash<QString, QString> m_firstName;
 };
+
+// Reads every row through query ("nome", "chiave", the moment as
+// dateExpression and the six totals, ordered by orderBy) and checks them with
+// a RowAudit: on success sets found.rows and adds the problems; otherwise sets failure.
+void auditRows(QSqlQuery &query, const QString &dateExpression, const QString &orderBy, ArchiveFacts &found,
+               QStringList &problems, QSqlError &failure);
 
 } // namespace storedrows
