@@ -20,6 +20,7 @@
 #include <QVariant>
 
 #include <cmath>
+#include <functional>
 #include <iterator>
 #include <limits>
 #include <memory>
@@ -583,6 +584,19 @@ QString summary(const QStringList &problems)
 
 } // namespace
 
+namespace {
+
+// The file's SQL: SQLite's rowid keeps the order, moments are stored as text,
+// keys compare by their bytes.
+const storedrows::Dialect &fileDialect()
+{
+    static const storedrows::Dialect dialect{QStringLiteral("rowid"), QStringLiteral("data"), QStringLiteral("?"),
+                                             QStringLiteral("chiave")};
+    return dialect;
+}
+
+} // namespace
+
 struct ResultsStore::Private
 {
     QString path;
@@ -924,37 +938,32 @@ void ResultsStore::setPageLimitForTesting(qint64 pages)
 
 std::optional<QStringList> ResultsStore::listNames()
 {
-    m_error = {};
-    if (m_server)
-        return m_server->listNames(m_error);
     QStringList names;
-    const bool ok = d->read(QStringLiteral("SELECT nome FROM nozioli ORDER BY rowid"), {}, m_error,
-                            [&](const QSqlQuery &query) {
-                                const QString name = query.value(0).toString();
-                                if (!name.isEmpty())
-                                    names << name;
-                                return true;
-                            });
+    const bool ok = readRows(QStringLiteral("SELECT nome FROM nozioli ORDER BY ") + dialect().row, {},
+                             [&](const QSqlQuery &query) {
+                                 const QString name = query.value(0).toString();
+                                 if (!name.isEmpty())
+                                     names << name;
+                                 return true;
+                             });
     return ok ? std::optional(names) : std::nullopt;
 }
 
 std::optional<ResultsStore::NamePage> ResultsStore::listNames(qint64 afterRow, int limit)
 {
-    m_error = {};
-    if (m_server)
-        return m_server->listNames(afterRow, limit, m_error);
     NamePage page;
     page.lastRow = afterRow;
     int rows = 0;
-    const bool ok = d->read(QStringLiteral("SELECT rowid, nome FROM nozioli WHERE rowid > ? ORDER BY rowid LIMIT ?"),
-                            {afterRow, qMax(1, limit)}, m_error, [&](const QSqlQuery &query) {
-                                ++rows;
-                                page.lastRow = query.value(0).toLongLong();
-                                const QString name = query.value(1).toString();
-                                if (!name.isEmpty())
-                                    page.names << name;
-                                return true;
-                            });
+    const QString row = dialect().row;
+    const bool ok = readRows(QStringLiteral("SELECT %1, nome FROM nozioli WHERE %1 > ? ORDER BY %1 LIMIT ?").arg(row),
+                             {afterRow, qMax(1, limit)}, [&](const QSqlQuery &query) {
+                                 ++rows;
+                                 page.lastRow = query.value(0).toLongLong();
+                                 const QString name = query.value(1).toString();
+                                 if (!name.isEmpty())
+                                     page.names << name;
+                                 return true;
+                             });
     if (!ok)
         return std::nullopt;
     page.atEnd = rows < qMax(1, limit);
@@ -963,46 +972,50 @@ std::optional<ResultsStore::NamePage> ResultsStore::listNames(qint64 afterRow, i
 
 std::optional<QList<ResultRecord>> ResultsStore::records()
 {
-    m_error = {};
-    if (m_server)
-        return m_server->records(m_error);
     QList<ResultRecord> rows;
-    const bool ok = d->read(storedrows::selectRecord() + QLatin1String(" ORDER BY rowid"), {}, m_error,
-                            [&](const QSqlQuery &query) {
-                                rows << storedrows::readRecord(query);
-                                return true;
-                            });
+    const bool ok = readRows(storedrows::selectRecord(dialect().date) + QLatin1String(" ORDER BY ") + dialect().row,
+                             {}, [&](const QSqlQuery &query) {
+                                 rows << storedrows::readRecord(query);
+                                 return true;
+                             });
     return ok ? std::optional(rows) : std::nullopt;
 }
 
 std::optional<QList<ResultRecord>> ResultsStore::firstRecordsByKey(int count)
 {
-    m_error = {};
-    if (m_server)
-        return m_server->firstRecordsByKey(count, m_error);
     QList<ResultRecord> rows;
-    const bool ok = d->read(storedrows::selectRecord() + QLatin1String(" ORDER BY chiave LIMIT ?"), {qMax(0, count)}, m_error,
-                            [&](const QSqlQuery &query) {
-                                rows << storedrows::readRecord(query);
-                                return true;
-                            });
+    const bool ok = readRows(storedrows::selectRecord(dialect().date) + QLatin1String(" ORDER BY ")
+                                 + dialect().keyOrder + QLatin1String(" LIMIT ?"),
+                             {qMax(0, count)}, [&](const QSqlQuery &query) {
+                                 rows << storedrows::readRecord(query);
+                                 return true;
+                             });
     return ok ? std::optional(rows) : std::nullopt;
 }
 
 ResultsStore::Lookup ResultsStore::find(const QString &name, ResultRecord *record)
 {
-    m_error = {};
-    if (m_server)
-        return m_server->find(name, record, m_error);
     Lookup result = Lookup::NotFound;
-    const bool ok = d->read(storedrows::selectRecord() + QLatin1String(" WHERE chiave = ?"), {foldName(name)}, m_error,
-                            [&](const QSqlQuery &query) {
-                                result = Lookup::Found;
-                                if (record)
-                                    *record = storedrows::readRecord(query);
-                                return false;
-                            });
+    const bool ok = readRows(storedrows::selectRecord(dialect().date) + QLatin1String(" WHERE chiave = ?"),
+                             {foldName(name)}, [&](const QSqlQuery &query) {
+                                 result = Lookup::Found;
+                                 if (record)
+                                     *record = storedrows::readRecord(query);
+                                 return false;
+                             });
     return ok ? result : Lookup::Failed;
+}
+
+bool ResultsStore::readRows(const QString &sql, const QVariantList &binds,
+                            const std::function<bool(const QSqlQuery &)> &onRow)
+{
+    m_error = {};
+    return m_server ? m_server->read(sql, binds, m_error, onRow) : d->read(sql, binds, m_error, onRow);
+}
+
+const storedrows::Dialect &ResultsStore::dialect() const
+{
+    return m_server ? ServerStore::dialect() : fileDialect();
 }
 
 bool ResultsStore::save(const QString &name, const ArchiveTotals &totals, const QDateTime &when)
@@ -1044,21 +1057,7 @@ bool ResultsStore::write(const QString &name, const ArchiveTotals &totals, const
             const bool sound = d->schemaUnchanged(Context::Save, refused);
             std::unique_ptr<QSqlQuery> &statement = onlyIfNewer ? d->conn.upsertIfNewer : d->conn.upsert;
             if (sound && !statement) {
-                QString columns, marks, updates;
-                for (const TotalField &f : totalFields) {
-                    const QString field = QString::fromLatin1(f.name);
-                    columns += QLatin1String(", ") + field;
-                    marks += QLatin1String(", ?");
-                    updates += field + QLatin1String(" = excluded.") + field + QLatin1String(", ");
-                }
-                // The row of the name, added when missing ("nome" as given, never
-                // changed afterwards), then the six totals in archiving order and the moment.
-                const QString upsert = QLatin1String("INSERT INTO nozioli (nome, chiave") + columns
-                    + QLatin1String(", data) VALUES (?, ?") + marks
-                    + QLatin1String(", ?) ON CONFLICT(chiave) DO UPDATE SET ") + updates
-                    + QLatin1String("data = excluded.data")
-                    // The moments are stored as yyyy-MM-dd hh:mm:ss, which sort as text.
-                    + QLatin1String(onlyIfNewer ? " WHERE nozioli.data IS NULL OR nozioli.data < excluded.data" : "");
+                const QString upsert = storedrows::upsertStatement(fileDialect(), onlyIfNewer);
                 auto prepared = std::make_unique<QSqlQuery>(d->conn.db);
                 if (prepared->prepare(upsert))
                     statement = std::move(prepared);
@@ -1067,12 +1066,9 @@ bool ResultsStore::write(const QString &name, const ArchiveTotals &totals, const
             }
             if (sound && statement) {
                 QSqlQuery &write = *statement;
-                int position = 0;
-                write.bindValue(position++, name);
-                write.bindValue(position++, foldName(name));
-                for (const TotalField &f : totalFields)
-                    write.bindValue(position++, double(totals.*f.archived));
-                write.bindValue(position++, moment.toString(QLatin1String(storedrows::dateFormat)));
+                const QVariantList values = storedrows::upsertValues(name, totals, moment);
+                for (int i = 0; i < values.size(); ++i)
+                    write.bindValue(i, values.at(i));
                 if (!write.exec())
                     failure = write.lastError();
                 else if (write.numRowsAffected() != 1 && !onlyIfNewer)
@@ -1222,7 +1218,7 @@ QStringList ResultsStore::verify(const QString &path, ArchiveFacts *facts)
             }
 
             if (!failure.isValid() && l.rowsReadable)
-                storedrows::auditRows(query, QStringLiteral("data"), QStringLiteral("rowid"), found, problems, failure);
+                storedrows::auditRows(query, fileDialect().date, fileDialect().row, found, problems, failure);
         }
     }
     if (failure.isValid())

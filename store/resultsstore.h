@@ -4,8 +4,10 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -102,7 +104,11 @@ struct ArchiveFacts
     qint64 rows = -1;               // rows of the table; -1 when they could not be read
 };
 
+class QSqlQuery;
 class ServerStore;
+namespace storedrows {
+struct Dialect;
+}
 
 // The results archive "nozioli.mdb": an SQLite file holding the table
 // "nozioli", one row per pupil. Names are compared ignoring case (full Unicode
@@ -245,6 +251,11 @@ private:
 
     // Sets up the server backend when the location is a server's, drops it otherwise.
     void choose(const QString &location);
+    // Runs one read-only statement on the backend in use, handing it each row
+    // until onRow returns false; false (and lastError) on failure.
+    bool readRows(const QString &sql, const QVariantList &binds, const std::function<bool(const QSqlQuery &)> &onRow);
+    // The SQL of the backend in use.
+    const storedrows::Dialect &dialect() const;
 
     struct Private;
     std::unique_ptr<Private> d;

@@ -605,7 +605,7 @@ struct ServerStore::Private
     bool connect(Context ctx, StoreError &err);
     // Runs one statement, connecting first when needed; a connection found
     // broken is opened again once and the statement run again.
-    using OnRow = std::function<bool(const QSqlQuery &)>;     // false: no more rows wanted
+    using OnRow = ServerStore::OnRow;
     bool run(Context ctx, const QString &sql, const QVariantList &binds, StoreError &err, const OnRow &onRow,
              int *rowsAffected = nullptr);
     bool runOnce(const QString &sql, const QVariantList &binds, QSqlError &failure, const OnRow &onRow,
@@ -770,75 +770,19 @@ void ServerStore::setBusyTimeout(int ms)
     }
 }
 
-std::optional<QStringList> ServerStore::listNames(StoreError &err)
+bool ServerStore::read(const QString &sql, const QVariantList &binds, StoreError &err, const OnRow &onRow)
 {
-    QStringList names;
-    const bool ok = d->run(Context::Read, QStringLiteral("SELECT nome FROM nozioli ORDER BY riga"), {}, err,
-                           [&](const QSqlQuery &query) {
-                               const QString name = query.value(0).toString();
-                               if (!name.isEmpty())
-                                   names << name;
-                               return true;
-                           });
-    return ok ? std::optional(names) : std::nullopt;
+    return d->run(Context::Read, sql, binds, err, onRow);
 }
 
-std::optional<ResultsStore::NamePage> ServerStore::listNames(qint64 afterRow, int limit, StoreError &err)
+const storedrows::Dialect &ServerStore::dialect()
 {
-    ResultsStore::NamePage page;
-    page.lastRow = afterRow;
-    int rows = 0;
-    const bool ok = d->run(Context::Read,
-                           QStringLiteral("SELECT riga, nome FROM nozioli WHERE riga > ? ORDER BY riga LIMIT ?"),
-                           {afterRow, qMax(1, limit)}, err, [&](const QSqlQuery &query) {
-                               ++rows;
-                               page.lastRow = query.value(0).toLongLong();
-                               const QString name = query.value(1).toString();
-                               if (!name.isEmpty())
-                                   page.names << name;
-                               return true;
-                           });
-    if (!ok)
-        return std::nullopt;
-    page.atEnd = rows < qMax(1, limit);
-    return page;
-}
-
-std::optional<QList<ResultRecord>> ServerStore::records(StoreError &err)
-{
-    QList<ResultRecord> rows;
-    const bool ok = d->run(Context::Read, storedrows::selectRecord(dateText) + QLatin1String(" ORDER BY riga"), {},
-                           err, [&](const QSqlQuery &query) {
-                               rows << storedrows::readRecord(query);
-                               return true;
-                           });
-    return ok ? std::optional(rows) : std::nullopt;
-}
-
-std::optional<QList<ResultRecord>> ServerStore::firstRecordsByKey(int count, StoreError &err)
-{
-    QList<ResultRecord> rows;
-    // Byte order of the keys, as the archive file sorts them.
-    const bool ok = d->run(Context::Read,
-                           storedrows::selectRecord(dateText) + QLatin1String(" ORDER BY chiave COLLATE \"C\" LIMIT ?"),
-                           {qMax(0, count)}, err, [&](const QSqlQuery &query) {
-                               rows << storedrows::readRecord(query);
-                               return true;
-                           });
-    return ok ? std::optional(rows) : std::nullopt;
-}
-
-ResultsStore::Lookup ServerStore::find(const QString &name, ResultRecord *record, StoreError &err)
-{
-    ResultsStore::Lookup result = ResultsStore::Lookup::NotFound;
-    const bool ok = d->run(Context::Read, storedrows::selectRecord(dateText) + QLatin1String(" WHERE chiave = ?"),
-                           {ResultsStore::foldName(name)}, err, [&](const QSqlQuery &query) {
-                               result = ResultsStore::Lookup::Found;
-                               if (record)
-                                   *record = storedrows::readRecord(query);
-                               return false;
-                           });
-    return ok ? result : ResultsStore::Lookup::Failed;
+    // The identity column keeps the order; moments are read in the file's
+    // form; keys sort by code point, as the file's bytes do.
+    static const storedrows::Dialect dialect{QStringLiteral("riga"), dateText,
+                                             QStringLiteral("CAST(? AS timestamp(0))"),
+                                             QStringLiteral("chiave COLLATE \"C\"")};
+    return dialect;
 }
 
 bool ServerStore::write(const QString &name, const ArchiveTotals &totals, const QDateTime &moment, bool onlyIfNewer,
@@ -848,23 +792,10 @@ bool ServerStore::write(const QString &name, const ArchiveTotals &totals, const 
         err = makeError(StoreError::NoName, Context::Save, d->address);
         return false;
     }
-    QString columns, marks, updates;
-    QVariantList binds{name, ResultsStore::foldName(name)};
-    for (const TotalField &f : totalFields) {
-        const QString field = QString::fromLatin1(f.name);
-        columns += QLatin1String(", ") + field;
-        marks += QLatin1String(", ?");
-        updates += field + QLatin1String(" = excluded.") + field + QLatin1String(", ");
-        binds << double(totals.*f.archived);
-    }
-    binds << moment.toString(QLatin1String(storedrows::dateFormat));
     // One statement, so one transaction: the row of the name is added or
     // updated whole, however many PCs archive at once.
-    const QString upsert = QLatin1String("INSERT INTO nozioli (nome, chiave") + columns
-        + QLatin1String(", data) VALUES (?, ?") + marks
-        + QLatin1String(", CAST(? AS timestamp(0))) ON CONFLICT (chiave) DO UPDATE SET ") + updates
-        + QLatin1String("data = excluded.data")
-        + QLatin1String(onlyIfNewer ? " WHERE nozioli.data < excluded.data" : "");
+    const QString upsert = storedrows::upsertStatement(dialect(), onlyIfNewer);
+    const QVariantList binds = storedrows::upsertValues(name, totals, moment);
     int affected = -1;
     if (!d->run(Context::Save, upsert, binds, err, [](const QSqlQuery &) { return false; }, &affected))
         return false;
@@ -949,7 +880,7 @@ QStringList ServerStore::verify(const QString &address, ArchiveFacts *facts)
     QSqlError failure;
     QStringList problems = layoutProblems(c.db, failure, &found.version);
     if (!failure.isValid())
-        storedrows::auditRows(query, dateText, QStringLiteral("riga"), found, problems, failure);
+        storedrows::auditRows(query, dialect().date, dialect().row, found, problems, failure);
     if (failure.isValid())
         problems << classify(failure, Context::Check, a).message;
     if (facts)

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "store/resultsstore.h"
+#include "store/storedrows.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -41,11 +43,11 @@ public:
     QString label() const;
     static QString label(const QString &address);
 
-    std::optional<QStringList> listNames(StoreError &err);
-    std::optional<ResultsStore::NamePage> listNames(qint64 afterRow, int limit, StoreError &err);
-    std::optional<QList<ResultRecord>> records(StoreError &err);
-    std::optional<QList<ResultRecord>> firstRecordsByKey(int count, StoreError &err);
-    ResultsStore::Lookup find(const QString &name, ResultRecord *record, StoreError &err);
+    // Runs one read-only statement, handing each row to onRow until it returns false.
+    using OnRow = std::function<bool(const QSqlQuery &)>;
+    bool read(const QString &sql, const QVariantList &binds, StoreError &err, const OnRow &onRow);
+    // The server's SQL for the store's operations.
+    static const storedrows::Dialect &dialect();
     bool write(const QString &name, const ArchiveTotals &totals, const QDateTime &moment, bool onlyIfNewer,
                StoreError &err);
     void setBusyTimeout(int ms);

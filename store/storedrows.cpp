@@ -182,6 +182,31 @@ QStringList RowAudit::problems() const
     return problems;
 }
 
+QString upsertStatement(const Dialect &dialect, bool onlyIfNewer)
+{
+    QString columns, marks, updates;
+    for (const TotalField &f : totalFields) {
+        const QString field = QString::fromLatin1(f.name);
+        columns += QLatin1String(", ") + field;
+        marks += QLatin1String(", ?");
+        updates += field + QLatin1String(" = excluded.") + field + QLatin1String(", ");
+    }
+    return QLatin1String("INSERT INTO nozioli (nome, chiave") + columns + QLatin1String(", data) VALUES (?, ?") + marks
+        + QLatin1String(", ") + dialect.dateValue + QLatin1String(") ON CONFLICT (chiave) DO UPDATE SET ") + updates
+        + QLatin1String("data = excluded.data")
+        // Moments stored as yyyy-MM-dd hh:mm:ss sort as text, too.
+        + QLatin1String(onlyIfNewer ? " WHERE nozioli.data IS NULL OR nozioli.data < excluded.data" : "");
+}
+
+QVariantList upsertValues(const QString &name, const ArchiveTotals &totals, const QDateTime &moment)
+{
+    QVariantList values{name, ResultsStore::foldName(name)};
+    for (const TotalField &f : totalFields)
+        values << double(totals.*f.archived);
+    values << moment.toString(QLatin1String(dateFormat));
+    return values;
+}
+
 void auditRows(QSqlQuery &query, const QString &dateExpression, const QString &orderBy, ArchiveFacts &found,
                QStringList &problems, QSqlError &failure)
 {

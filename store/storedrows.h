@@ -56,6 +56,22 @@ private:
     QHash<QString, QString> m_firstName;
 };
 
+// How a backend's SQL names what the operations need.
+struct Dialect
+{
+    QString row;                // the column that keeps the order rows were added in
+    QString date;               // the moment, read as "yyyy-MM-dd HH:mm:ss"
+    QString dateValue;          // the placeholder of a moment written
+    QString keyOrder;           // the keys in code-point order
+};
+
+// The row of the name, added when missing ("nome" as given, never changed
+// afterwards), then the six totals in archiving order and the moment; with
+// onlyIfNewer a row whose moment is not older is left as it is.
+QString upsertStatement(const Dialect &dialect, bool onlyIfNewer);
+// Its values, in the order of its placeholders.
+QVariantList upsertValues(const QString &name, const ArchiveTotals &totals, const QDateTime &moment);
+
 // Reads every row through query ("nome", "chiave", the moment as
 // dateExpression and the six totals, ordered by orderBy) and checks them with
 // a RowAudit: on success sets found.rows and adds the problems; otherwise sets failure.
