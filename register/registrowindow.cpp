@@ -214,23 +214,10 @@ void RegistroWindow::buildWidgets()
 
     auto *chartsPart = new QWidget;
     chartsPart->setObjectName(QStringLiteral("grafici"));
-    auto *chartsLayout = new QHBoxLayout(chartsPart);
-    chartsLayout->setContentsMargins(6, 3, 6, 6);
-    const auto chartView = [&](const char *name, const QString &accessibleName, QChart **chart) {
-        *chart = classcharts::newChart();
-        auto *view = new QChartView(*chart);
-        view->setObjectName(QString::fromLatin1(name));
-        view->setAccessibleName(accessibleName);
-        view->setRenderHint(QPainter::Antialiasing);
-        view->setFocusPolicy(Qt::NoFocus);
-        view->setMinimumSize(300, 220);
-        chartsLayout->addWidget(view, 1);
-        return view;
-    };
-    m_pupilView = chartView("graficoAlunno", QStringLiteral("Grafico delle risposte dell'alunno scelto"), &m_pupilChart);
-    m_bandsView = chartView("graficoFasce", QStringLiteral("Grafico degli alunni per quota di risposte giuste"),
-                            &m_bandsChart);
-    m_averagesView = chartView("graficoMedie", QStringLiteral("Grafico delle medie della classe"), &m_averagesChart);
+    m_chartsLayout = new QHBoxLayout(chartsPart);
+    m_chartsLayout->setContentsMargins(6, 3, 6, 6);
+    // The charts come once the table has been painted.
+    m_table->viewport()->installEventFilter(this);
 
     // The table above, the charts side by side below.
     auto *splitter = new QSplitter(Qt::Vertical);
@@ -239,6 +226,8 @@ void RegistroWindow::buildWidgets()
     splitter->addWidget(chartsPart);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
+    // Three fifths to the table from the start, before the charts are there.
+    splitter->setSizes({3000, 2000});
     splitter->setChildrenCollapsible(false);
     setCentralWidget(splitter);
 
@@ -254,6 +243,39 @@ void RegistroWindow::buildWidgets()
     const QSize screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableSize()
                                                           : QSize(1280, 1024);
     resize(std::min(1600, screen.width() * 9 / 10), std::min(1100, screen.height() * 9 / 10));
+}
+
+bool RegistroWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Paint && watched == m_table->viewport()) {
+        m_table->viewport()->removeEventFilter(this);
+        QMetaObject::invokeMethod(this, &RegistroWindow::buildCharts, Qt::QueuedConnection);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void RegistroWindow::buildCharts()
+{
+    if (m_pupilView)
+        return;
+    const auto chartView = [this](const char *name, const QString &accessibleName, QChart **chart) {
+        *chart = classcharts::newChart();
+        auto *view = new QChartView(*chart);
+        view->setObjectName(QString::fromLatin1(name));
+        view->setAccessibleName(accessibleName);
+        view->setRenderHint(QPainter::Antialiasing);
+        view->setFocusPolicy(Qt::NoFocus);
+        view->setMinimumSize(300, 220);
+        m_chartsLayout->addWidget(view, 1);
+        return view;
+    };
+    m_pupilView = chartView("graficoAlunno", QStringLiteral("Grafico delle risposte dell'alunno scelto"), &m_pupilChart);
+    m_bandsView = chartView("graficoFasce", QStringLiteral("Grafico degli alunni per quota di risposte giuste"),
+                            &m_bandsChart);
+    m_averagesView = chartView("graficoMedie", QStringLiteral("Grafico delle medie della classe"), &m_averagesChart);
+
+    updatePupilChart();
+    updateClassCharts();
 }
 
 void RegistroWindow::focusSearch()
@@ -346,6 +368,8 @@ void RegistroWindow::updateCount()
 
 void RegistroWindow::updatePupilChart()
 {
+    if (!m_pupilView)
+        return;
     const QModelIndex current = m_register.shown()->mapToSource(m_table->currentIndex());
     const PupilRow *pupil = current.isValid() ? &m_register.table()->pupil(current.row()) : nullptr;
     classcharts::showPupil(m_pupilChart, pupil);
@@ -354,6 +378,8 @@ void RegistroWindow::updatePupilChart()
 
 void RegistroWindow::updateClassCharts()
 {
+    if (!m_bandsView)
+        return;
     const ClassSummary summary = summarize(*m_register.table(), m_register.shown()->shownRows());
     classcharts::showBands(m_bandsChart, summary);
     classcharts::showAverages(m_averagesChart, summary, summary.pupils == m_register.table()->pupilCount());

@@ -8,6 +8,7 @@
 class QAction;
 class QChart;
 class QChartView;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QTableView;
@@ -48,6 +49,10 @@ private:
     void showLoaded();
     void showFailure(const QString &message);
     void updateCount();
+    // The three charts, built after the window's first paint so that the
+    // class table shows without waiting for them.
+    void buildCharts();
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void updatePupilChart();
     void updateClassCharts();
     void updateTitle();
@@ -59,6 +64,7 @@ private:
     QLabel *m_count = nullptr;
     QLabel *m_notice = nullptr;
     QLabel *m_archiveLabel = nullptr;
+    QHBoxLayout *m_chartsLayout = nullptr;
     QChartView *m_pupilView = nullptr;
     QChartView *m_bandsView = nullptr;
     QChartView *m_averagesView = nullptr;
