@@ -228,7 +228,7 @@ StoreError makeError(StoreError::Kind kind, Context ctx, const QString &path, co
                    "cancellalo prima, se vuoi davvero un archivio nuovo.");
         break;
     case StoreError::NoName:
-        reason = storedrows::noNameReason();
+        reason = q("manca il nome dell'alunno. Scegli o scrivi il tuo nome, poi riprova.");
         break;
     case StoreError::Unreachable:
     case StoreError::AccessDenied:
@@ -581,10 +581,6 @@ QString summary(const QStringList &problems)
         s += q("; e altro ancora (%1 problemi in tutto)").arg(problems.size());
     return s;
 }
-
-} // namespace
-
-namespace {
 
 // The file's SQL: SQLite's rowid keeps the order, moments are stored as text,
 // keys compare by their bytes.
@@ -1031,19 +1027,17 @@ bool ResultsStore::saveIfNewer(const QString &name, const ArchiveTotals &totals,
 bool ResultsStore::write(const QString &name, const ArchiveTotals &totals, const QDateTime &when, bool onlyIfNewer)
 {
     m_error = {};
-    if (m_server)
-        return m_server->write(name, totals, when.isValid() ? when.toLocalTime() : QDateTime::currentDateTime(),
-                               onlyIfNewer, m_error);
     if (name.isEmpty()) {
         // A row without a name could never be listed again.
         m_error = makeError(StoreError::NoName, Context::Save, d->path);
         return false;
     }
+    const QDateTime moment = when.isValid() ? when.toLocalTime() : QDateTime::currentDateTime();
+    if (m_server)
+        return m_server->write(name, totals, moment, onlyIfNewer, m_error);
     const Private::Operation operation(*d, Context::Save, m_error);
     if (!operation || !d->ready(Context::Save, m_error))
         return false;
-
-    const QDateTime moment = when.isValid() ? when.toLocalTime() : QDateTime::currentDateTime();
 
     QSqlError failure;
     StoreError refused;

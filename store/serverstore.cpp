@@ -296,9 +296,6 @@ StoreError makeError(StoreError::Kind kind, Context ctx, const Address &a, const
         reason = q("Sul server «%1» c'è già un archivio dei risultati (la tabella «nozioli»): non viene "
                    "sostituito.");
         break;
-    case StoreError::NoName:
-        reason = storedrows::noNameReason();
-        break;
     case StoreError::Other:
         reason = cause == Cause::BadAddress
             ? q("L'indirizzo del server dell'archivio non è valido (%3): correggilo nelle impostazioni "
@@ -596,7 +593,6 @@ QStringList layoutProblems(QSqlDatabase &db, QSqlError &failure, int *version)
 
 struct ServerStore::Private
 {
-    QString uri;
     Address address;
     Connection conn;
     bool readOnly = false;
@@ -665,18 +661,17 @@ bool ServerStore::Private::runOnce(const QString &sql, const QVariantList &binds
         }
         query = prepared;
     }
-    const std::shared_ptr<QSqlQuery> keep = query;
     for (int i = 0; i < binds.size(); ++i)
-        keep->bindValue(i, binds.at(i));
-    if (!keep->exec()) {
-        failure = keep->lastError();
+        query->bindValue(i, binds.at(i));
+    if (!query->exec()) {
+        failure = query->lastError();
         return false;
     }
     if (rowsAffected)
-        *rowsAffected = keep->numRowsAffected();
-    while (keep->next() && onRow(*keep)) {
+        *rowsAffected = query->numRowsAffected();
+    while (query->next() && onRow(*query)) {
     }
-    keep->finish();
+    query->finish();
     return true;
 }
 
@@ -715,7 +710,6 @@ bool ServerStore::isAddress(const QString &location)
 
 ServerStore::ServerStore(const QString &address) : d(std::make_unique<Private>())
 {
-    d->uri = address;
     d->address = parseAddress(address);
 }
 
@@ -735,11 +729,6 @@ void ServerStore::close()
 bool ServerStore::isOpen() const
 {
     return d->conn.isOpen();
-}
-
-QString ServerStore::label() const
-{
-    return describe(d->address);
 }
 
 QString ServerStore::label(const QString &address)
@@ -788,10 +777,6 @@ const storedrows::Dialect &ServerStore::dialect()
 bool ServerStore::write(const QString &name, const ArchiveTotals &totals, const QDateTime &moment, bool onlyIfNewer,
                         StoreError &err)
 {
-    if (name.isEmpty()) {
-        err = makeError(StoreError::NoName, Context::Save, d->address);
-        return false;
-    }
     // One statement, so one transaction: the row of the name is added or
     // updated whole, however many PCs archive at once.
     const QString upsert = storedrows::upsertStatement(dialect(), onlyIfNewer);

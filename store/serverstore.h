@@ -39,8 +39,7 @@ public:
     bool open(bool readOnly, StoreError &err);
     void close();
     bool isOpen() const;
-    // The server and database, for messages; never a password.
-    QString label() const;
+    // The server and database of an address, for messages; never a password.
     static QString label(const QString &address);
 
     // Runs one read-only statement, handing each row to onRow until it returns false.

@@ -99,11 +99,6 @@ StoreError message(StoreError::Kind kind, Context ctx, const QString &reason)
     return {kind, head.isEmpty() ? reason : head + separator + reason};
 }
 
-QString noNameReason()
-{
-    return QString::fromUtf8("manca il nome dell'alunno. Scegli o scrivi il tuo nome, poi riprova.");
-}
-
 QDateTime parseDate(const QVariant &v)
 {
     const QString s = v.toString();

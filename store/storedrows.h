@@ -25,8 +25,6 @@ StoreError message(StoreError::Kind kind, Context ctx, const QString &reason);
 // Puts the arguments in place of %1, %2, … in one pass, so that a "%2" in a
 // name stays as it is and a number left out of a text is no fault.
 QString fill(const QString &pattern, const QStringList &args);
-// The reason given when there is no pupil's name to archive under.
-QString noNameReason();
 
 inline constexpr const char *dateFormat = "yyyy-MM-dd HH:mm:ss";
 

@@ -180,7 +180,9 @@ int crea(const QStringList &args, const QString &server, const QString &pupilRol
     say(u8("Creato l'archivio dei risultati vuoto sul server «%1».").arg(label));
     if (pupilRole.isEmpty())
         say(u8("Nessun ruolo degli alunni indicato: gli alunni potranno usarlo quando il loro ruolo avrà\n"
-               "    GRANT SELECT, INSERT, UPDATE ON nozioli TO ruolo;\n"
+               "    GRANT SELECT, INSERT ON nozioli TO ruolo;\n"
+               "    GRANT UPDATE (data, spaziotempogiusti, spaziotemposbagliati, sovragiusti, sovrasbagliati,\n"
+               "                  nozioligiusti, noziolisbagliati) ON nozioli TO ruolo;\n"
                "    GRANT SELECT ON nozioli_versione TO ruolo;"));
     else
         say(u8("Gli alunni, con il ruolo «%1», possono leggere, aggiungere e aggiornare le righe, e nient'altro.")
@@ -406,7 +408,7 @@ int rapporto(const QStringList &args, const QString &output)
     ClassTableModel table;
     table.setRecords(*rows);
     ClassReportHeading heading;
-    heading.archive = isServer(path) ? ResultsStore::locationLabel(path) : QFileInfo(path).fileName();
+    heading.archive = ResultsStore::displayName(path);
     heading.when = QDateTime::currentDateTime();
     QString error;
     if (!writeClassPdf(output, table, rowsByName(table), heading, &error)) {
