@@ -421,28 +421,30 @@ void RegistroWindow::chooseArchive()
         openArchive(path);
 }
 
+QString RegistroWindow::askReportFile(const QString &title, const QString &suffix, const QString &filter)
+{
+    QString path = QFileDialog::getSaveFileName(this, title,
+                                                QDir(reportFolder()).filePath(QStringLiteral("registro.") + suffix),
+                                                filter);
+    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
+        path += u'.' + suffix;
+    return path;
+}
+
 void RegistroWindow::chooseSpreadsheet()
 {
-    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Esporta per foglio di calcolo"),
-                                                QDir(reportFolder()).filePath(QStringLiteral("registro.csv")),
-                                                QStringLiteral("File CSV per foglio di calcolo (*.csv)"));
-    if (path.isEmpty())
-        return;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".csv");
-    exportSpreadsheet(path);
+    const QString path = askReportFile(QStringLiteral("Esporta per foglio di calcolo"), QStringLiteral("csv"),
+                                       QStringLiteral("File CSV per foglio di calcolo (*.csv)"));
+    if (!path.isEmpty())
+        exportSpreadsheet(path);
 }
 
 void RegistroWindow::choosePdf()
 {
-    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Stampa / PDF"),
-                                                QDir(reportFolder()).filePath(QStringLiteral("registro.pdf")),
-                                                QStringLiteral("Documenti PDF (*.pdf)"));
-    if (path.isEmpty())
-        return;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".pdf");
-    exportPdf(path);
+    const QString path = askReportFile(QStringLiteral("Stampa / PDF"), QStringLiteral("pdf"),
+                                       QStringLiteral("Documenti PDF (*.pdf)"));
+    if (!path.isEmpty())
+        exportPdf(path);
 }
 
 bool RegistroWindow::exportSpreadsheet(const QString &path)

@@ -43,6 +43,9 @@ private:
     void chooseArchive();
     void chooseSpreadsheet();
     void choosePdf();
+    // Asks where a report goes, "registro.SUFFIX" in the report folder
+    // offered; the suffix is added to a name without one. Empty: cancelled.
+    QString askReportFile(const QString &title, const QString &suffix, const QString &filter);
     void reload();
     void focusSearch();
     void closeWindow();
