@@ -111,15 +111,20 @@ std::optional<Settings> read(const QString &file, QString *error)
     if (!readable(s.file, ini, error))
         return std::nullopt;
 
-    const QVariant folderValue = ini.value(archiveFolderKey);
-    if (folderValue.typeId() == QMetaType::QStringList) {
-        fail(error, aboutKey(s.file, archiveFolderKey)
-                 + QString::fromUtf8(" contiene una virgola fuori dalle virgolette: «%1».\n\n"
-                                     "Scrivi la cartella tra virgolette, per esempio:\n    cartella=\"%1\"")
-                       .arg(text(folderValue)));
+    // QSettings splits a value at a comma outside quotes.
+    const auto splitAtComma = [&](const QString &key, const char *howToWrite) {
+        const QVariant value = ini.value(key);
+        if (value.typeId() != QMetaType::QStringList)
+            return false;
+        fail(error, aboutKey(s.file, key)
+                 + QString::fromUtf8(" contiene una virgola fuori dalle virgolette: «%1».\n\n").arg(text(value))
+                 + QString::fromUtf8(howToWrite).replace(QStringLiteral("%1"), text(value)));
+        return true;
+    };
+    if (splitAtComma(archiveFolderKey, "Scrivi la cartella tra virgolette, per esempio:\n    cartella=\"%1\"")
+        || splitAtComma(serverKey, "Scrivi l'indirizzo del server tra virgolette."))
         return std::nullopt;
-    }
-    const QString folder = folderValue.toString().trimmed();
+    const QString folder = ini.value(archiveFolderKey).toString().trimmed();
     if (!folder.isEmpty()) {
         // A relative folder is taken from the folder of the settings file.
         const QFileInfo dir(QFileInfo(s.file).absoluteDir(), folder);
@@ -138,15 +143,7 @@ std::optional<Settings> read(const QString &file, QString *error)
         s.archiveFolder = QDir::cleanPath(dir.absoluteFilePath());
     }
 
-    const QVariant serverValue = ini.value(serverKey);
-    const QString server = serverValue.typeId() == QMetaType::QStringList ? QString() : serverValue.toString().trimmed();
-    if (serverValue.typeId() == QMetaType::QStringList) {
-        fail(error, aboutKey(s.file, serverKey)
-                 + QString::fromUtf8(" contiene una virgola fuori dalle virgolette: «%1».\n\n"
-                                     "Scrivi l'indirizzo del server tra virgolette.")
-                       .arg(text(serverValue)));
-        return std::nullopt;
-    }
+    const QString server = ini.value(serverKey).toString().trimmed();
     if (!server.isEmpty()) {
         const bool postgres = server.startsWith(QLatin1String("postgresql://"))
             || server.startsWith(QLatin1String("postgres://"));
