@@ -293,8 +293,8 @@ public:
     void report();
 
 private:
-    void measureGroup(int key, int round, const QStringList &arguments, const QString &folder, bool withMock);
-    void measureRegister(int round);
+    void measureGroup(int key, int round, const QString &program, const QStringList &arguments, const QString &folder,
+                      const QString &mock);
     void reportHeading() const;
     void reportStartUps();
     void reportPlay();
@@ -308,6 +308,7 @@ private:
     const Options m_options;
     const QString m_bare;
     const QString m_mock;
+    const QString m_mockRegistro;
     const QString m_program;
     const QString m_player;
     const QString m_registro;
@@ -347,6 +348,7 @@ Benchmark::Benchmark(const Options &options)
     : m_options(options)
     , m_bare(QCoreApplication::applicationDirPath() + QStringLiteral("/nozioli-bench-bare"))
     , m_mock(QCoreApplication::applicationDirPath() + QStringLiteral("/nozioli-bench-mock"))
+    , m_mockRegistro(QCoreApplication::applicationDirPath() + QStringLiteral("/nozioli-bench-mockregistro"))
     , m_program(QCoreApplication::applicationDirPath() + QStringLiteral("/nozioli-bench-program"))
     , m_player(QCoreApplication::applicationDirPath() + QStringLiteral("/nozioli-bench-play"))
     , m_registro(QCoreApplication::applicationDirPath() + QStringLiteral("/nozioli-bench-registro"))
@@ -400,6 +402,7 @@ void Benchmark::warmUp()
         run(m_program, {QStringLiteral("formnome")}, m_folders.value(rows));
     }
     run(m_program, {QStringLiteral("fnozioli")}, m_folders.value(1000));
+    run(m_mockRegistro, {}, m_folders.value(32767));
     run(m_registro, {}, m_folders.value(32767));
     for (int rows : serverSizes())
         run(m_program, {QStringLiteral("formnome")}, m_folders.value(OnServer + rows));
@@ -408,39 +411,30 @@ void Benchmark::warmUp()
 void Benchmark::measureStartUps()
 {
     for (int round = 0; round < m_options.runs; ++round) {
+        const QStringList formNome {QStringLiteral("formnome")};
         for (int rows : Sizes)
-            measureGroup(rows, round, {QStringLiteral("formnome")}, m_folders.value(rows), true);
-        measureGroup(AfterConfirm, round, {QStringLiteral("fnozioli")}, m_folders.value(1000), false);
-        measureRegister(round);
+            measureGroup(rows, round, m_program, formNome, m_folders.value(rows), m_mock);
+        measureGroup(AfterConfirm, round, m_program, {QStringLiteral("fnozioli")}, m_folders.value(1000), {});
+        measureGroup(Register, round, m_registro, {}, m_folders.value(32767), m_mockRegistro);
         for (int rows : serverSizes())
-            measureGroup(OnServer + rows, round, {QStringLiteral("formnome")}, m_folders.value(OnServer + rows), false);
+            measureGroup(OnServer + rows, round, m_program, formNome, m_folders.value(OnServer + rows), {});
     }
 }
 
-// The class register paired with a bare run the same way.
-void Benchmark::measureRegister(int round)
-{
-    for (int i = 0; i < 2; ++i) {
-        if ((round + i) % 2 == 0)
-            m_bareRuns.add(Register, run(m_bare, {}, m_folders.value(32767)));
-        else
-            m_realRuns.add(Register, run(m_registro, {}, m_folders.value(32767)));
-    }
-}
-
-// The bare program, the mock (when wanted) and the program, one right after
-// the other, in an order that turns round from one round to the next.
-void Benchmark::measureGroup(int key, int round, const QStringList &arguments, const QString &folder, bool withMock)
+// The bare program, the mock (when there is one) and the program, one right
+// after the other, in an order that turns round from one round to the next.
+void Benchmark::measureGroup(int key, int round, const QString &program, const QStringList &arguments,
+                             const QString &folder, const QString &mock)
 {
     for (int i = 0; i < 3; ++i) {
         const int which = (round + i) % 3;
         if (which == 0) {
             m_bareRuns.add(key, run(m_bare, {}, folder));
         } else if (which == 1) {
-            if (withMock)
-                m_mockRuns.add(key, run(m_mock, {}, folder));
+            if (!mock.isEmpty())
+                m_mockRuns.add(key, run(mock, {}, folder));
         } else {
-            const Child c = run(m_program, arguments, folder);
+            const Child c = run(program, arguments, folder);
             m_realRuns.add(key, c);
             if (key == AfterConfirm)
                 m_confirmMs << double(c.number("fnozioli") - c.number("confirmed")) / 1e6;
@@ -535,6 +529,12 @@ void Benchmark::reportStartUps()
              .arg(mq(registerMs, 1), range(registerMs, 1), mq(m_registerRatio, 2),
                   f(stats(m_realRuns.mib.value(Register)).median, 1),
                   mq(stats(paired(m_realRuns.mib.value(Register), bare.mib.value(Register), false)), 1)));
+    const Stats mockRegisterMs = stats(m_mockRuns.ms.value(Register));
+    line(QStringLiteral("| reference: mock register window, 200 rows by a plain query | %1 | %2 | %3 | %4 | %5 |")
+             .arg(mq(mockRegisterMs, 1), range(mockRegisterMs, 1),
+                  mq(stats(paired(m_mockRuns.ms.value(Register), bare.ms.value(Register), true)), 2),
+                  f(stats(m_mockRuns.mib.value(Register)).median, 1),
+                  mq(stats(paired(m_mockRuns.mib.value(Register), bare.mib.value(Register), false)), 1)));
     for (int rows : serverSizes()) {
         const int key = OnServer + rows;
         const Stats ms = stats(m_realRuns.ms.value(key));
