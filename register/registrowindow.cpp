@@ -145,7 +145,8 @@ void RegistroWindow::buildWidgets()
     searchLabel->setBuddy(m_search);
     m_count = new QLabel;
     m_count->setObjectName(QStringLiteral("conteggio"));
-    m_count->setAccessibleName(QStringLiteral("Alunni mostrati"));
+    // A value: read out as its text, described by what it counts.
+    m_count->setAccessibleDescription(QStringLiteral("Alunni mostrati"));
     searchRow->addWidget(searchLabel);
     searchRow->addWidget(m_search, 1);
     searchRow->addWidget(m_count);
@@ -233,7 +234,7 @@ void RegistroWindow::buildWidgets()
 
     m_archiveLabel = new QLabel;
     m_archiveLabel->setObjectName(QStringLiteral("percorsoArchivio"));
-    m_archiveLabel->setAccessibleName(QStringLiteral("Archivio aperto"));
+    m_archiveLabel->setAccessibleDescription(QStringLiteral("Archivio aperto"));
     statusBar()->setObjectName(QStringLiteral("barraStato"));
     statusBar()->addPermanentWidget(m_archiveLabel);
 
@@ -264,7 +265,10 @@ void RegistroWindow::buildCharts()
         view->setObjectName(QString::fromLatin1(name));
         view->setAccessibleName(accessibleName);
         view->setRenderHint(QPainter::Antialiasing);
+        // Read, not worked: no focus, nor for its viewport, which would
+        // otherwise be offered to screen readers as a nameless control.
         view->setFocusPolicy(Qt::NoFocus);
+        view->viewport()->setFocusPolicy(Qt::NoFocus);
         view->setMinimumSize(300, 220);
         m_chartsLayout->addWidget(view, 1);
         return view;

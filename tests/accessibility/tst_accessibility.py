@@ -12,9 +12,11 @@ keyboard alone (real key events, injected with xdotool):
   and the counters show their new values;
 - "Archivio dei risultati" leaves the row the answers make in the archive.
 
-A second start checks the confirmation button of a listed name.
+A second start checks the confirmation button of a listed name. Then the
+teacher's class register opens that archive and is worked with the keyboard
+alone: the search, the table and the charts that describe the pupil chosen.
 
-    tst_accessibility.py PROGRAM ARCHIVE_TOOL HELP_DOCUMENT
+    tst_accessibility.py PROGRAM ARCHIVE_TOOL HELP_DOCUMENT REGISTER
 
 Every wait is bounded and every process started here is stopped at the end.
 Exits 77 (skipped) when a tool it needs is missing, unless CI is set.
@@ -43,6 +45,7 @@ REGISTRY = "/usr/libexec/at-spi2-registryd"
 FORMNOME = "Form1"
 FNOZIOLI = "ESERCIZI DI NOZIOLIZZAZIONE"
 RISULTATI = "Risultati conseguiti nelle esercitazioni"
+REGISTRO = "Registro di classe — nozioli.mdb"
 
 CONFIRM = ("CLICCA QUI, se la scelta del nome è giusta. Altrimenti scegli un altro nome negli elenchi, "
            "oppure clicca su INSERISCO IL MIO NOME")
@@ -596,8 +599,47 @@ def confirm_listed_name(session, program_path):
     check_archive(session.workdir)
 
 
+def class_register(session, register_path):
+    """The register on the archive the pupil left: search, table and charts by keyboard."""
+    program = Program(session.start_program(register_path, "registro.log"))
+    events = Events()
+    window = program.window(REGISTRO)
+    give_focus(REGISTRO)
+    table = find(window, "table", "Classe")
+    search = find(window, "text", "Cerca un alunno per nome")
+    # The count and the archive open are read as their values, described by what they are.
+    count, archive = (next(a for a in descendants(window) if role_of(a) == "label" and description_of(a) == d)
+                      for d in ("Alunni mostrati", "Archivio aperto"))
+    check(name_of(archive) == os.path.join(session.workdir, "nozioli.mdb"),
+          "the status bar reads the archive open, not «%s»" % name_of(archive))
+    find_each(window, "push button", "Apri archivio…", "Aggiorna", "Esporta per foglio di calcolo…", "Stampa / PDF…")
+    chart = wait_until("the pupil's chart shows", lambda: next(
+        (a for a in descendants(window) if name_of(a) == "Grafico delle risposte dell'alunno scelto"), None))
+    check_window(window)
+
+    def count_reads(text):
+        wait_until("the count reads «%s», not «%s»" % (text, name_of(count)), lambda: name_of(count) == text,
+                   timeout=5)
+
+    count_reads("1 alunno")
+    key("ctrl+f")
+    wait_until("Ctrl+F puts the focus on the search", lambda: "focused" in states(search))
+    type_text("xyz")
+    count_reads("0 alunni su 1")
+    key("Escape")
+    count_reads("1 alunno")
+    type_text("rossi")
+    key("Return")
+    wait_until("Enter goes on to the table", lambda: "focused" in states(table))
+    wait_until("the chart describes the pupil chosen", lambda: PUPIL in description_of(chart))
+    events.close()
+    key("ctrl+q")
+    code = session.wait_end(program.process)
+    check(code == 0, "the register ends with 0, not %s" % code)
+
+
 def main():
-    program, archive_tool, help_document = (os.path.abspath(a) for a in sys.argv[1:4])
+    program, archive_tool, help_document, register = (os.path.abspath(a) for a in sys.argv[1:5])
     missing = missing_tools()
     if missing:
         print("Mancano: " + ", ".join(missing))
@@ -624,6 +666,7 @@ def main():
 
         worked_example(session, program)
         confirm_listed_name(session, program)
+        class_register(session, register)
         print("accessibilità: tutti i controlli verificati")
         return 0
     except Exception as error:
