@@ -139,8 +139,8 @@ void showBands(QChart *chart, const ClassSummary &summary)
 {
     clear(chart);
     chart->setTitle(QStringLiteral("Alunni per quota di risposte giuste<br><small>%1 su %2 hanno risposto</small>")
-                        .arg(summary.pupils - summary.withoutAnswers)
-                        .arg(summary.pupils));
+                        .arg(ClassTableModel::countText(summary.pupils - summary.withoutAnswers),
+                             ClassTableModel::countText(summary.pupils)));
     auto *set = barSet(QStringLiteral("Alunni"), rightColour);
     QStringList categories;
     int highest = 0;
@@ -192,10 +192,10 @@ QString describeBands(const ClassSummary &summary)
 {
     QStringList parts;
     for (int b = 0; b < ClassSummary::bandCount; ++b)
-        parts << QStringLiteral("da %1%: %2").arg(bandName(b)).arg(summary.bands[size_t(b)]);
+        parts << QStringLiteral("da %1%: %2").arg(bandName(b), ClassTableModel::countText(summary.bands[size_t(b)]));
     QString text = QStringLiteral("Alunni per quota di risposte giuste, ") + parts.join(QStringLiteral("; ")) + u'.';
     if (summary.withoutAnswers > 0)
-        text += QStringLiteral(" Senza risposte: %1.").arg(summary.withoutAnswers);
+        text += QStringLiteral(" Senza risposte: %1.").arg(ClassTableModel::countText(summary.withoutAnswers));
     return text;
 }
 

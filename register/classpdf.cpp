@@ -119,7 +119,7 @@ bool writeClassPdf(const QString &path, const ClassTableModel &table, const QLis
         painter.setFont(font(8.5));
         QString line = QStringLiteral("Archivio «%1» · %2 · stampato il %3")
                            .arg(heading.archive,
-                                rows.size() == 1 ? QStringLiteral("1 alunno") : QStringLiteral("%1 alunni").arg(rows.size()),
+                                ClassTableModel::pupilsText(rows.size()),
                                 heading.when.toString(QStringLiteral("dd/MM/yyyy 'alle' HH:mm")));
         if (!heading.search.isEmpty())
             line += QStringLiteral(" · solo i nomi che contengono «%1»").arg(heading.search);

@@ -47,7 +47,7 @@ AnswerKind shareKind(int column)
     return AnswerKind(column - ClassTableModel::SovraShare);
 }
 
-QString countText(double v)
+QString totalText(double v)
 {
     if (std::isfinite(v) && v == std::floor(v) && std::fabs(v) < 1e15)
         return QString::number(qint64(v));
@@ -189,6 +189,16 @@ Share ClassTableModel::share(const ResultRecord &r, AnswerKind kind)
     return 100.0 * good / all;
 }
 
+QString ClassTableModel::countText(qint64 n)
+{
+    return QLocale(QLocale::Italian).toString(n);
+}
+
+QString ClassTableModel::pupilsText(qint64 n)
+{
+    return n == 1 ? QStringLiteral("1 alunno") : countText(n) + QStringLiteral(" alunni");
+}
+
 QString ClassTableModel::shareText(const Share &share)
 {
     if (!share)
@@ -239,7 +249,7 @@ QString ClassTableModel::text(int row, int column) const
     if (column == LastArchiving)
         return dateText(p.record.data);
     if (isCount(column))
-        return countText(p.record.*countColumns[column - SovraRight]);
+        return totalText(p.record.*countColumns[column - SovraRight]);
     if (isShare(column))
         return shareText(p.shares[size_t(shareKind(column))]);
     return {};

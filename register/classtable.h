@@ -95,6 +95,9 @@ public:
     static Share share(const ResultRecord &r, AnswerKind kind);
     // "66,7%", or "–" for no answers.
     static QString shareText(const Share &share);
+    // A count as Italian writes it ("32.767"), and "1 alunno", "32.767 alunni".
+    static QString countText(qint64 n);
+    static QString pupilsText(qint64 n);
     static QString dateText(const QDateTime &when);
     // The name of a kind as the table and the charts show it.
     static QString kindName(AnswerKind kind);

@@ -38,11 +38,6 @@ QString native(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
-QString pupils(qsizetype n)
-{
-    return n == 1 ? QStringLiteral("1 alunno") : QStringLiteral("%1 alunni").arg(n);
-}
-
 } // namespace
 
 RegistroWindow::RegistroWindow(ClassRegister &classRegister, QWidget *parent)
@@ -332,12 +327,12 @@ void RegistroWindow::showLoaded()
     updateClassCharts();
     if (m_register.isPartial()) {
         statusBar()->showMessage(QStringLiteral("Lettura dell'archivio in corso: per ora %1.")
-                                     .arg(pupils(m_register.table()->pupilCount())));
+                                     .arg(ClassTableModel::pupilsText(m_register.table()->pupilCount())));
         return;
     }
     statusBar()->showMessage(QStringLiteral("Archivio letto alle %1: %2.")
                                  .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")),
-                                      pupils(m_register.table()->pupilCount())));
+                                      ClassTableModel::pupilsText(m_register.table()->pupilCount())));
 }
 
 void RegistroWindow::showFailure(const QString &message)
@@ -367,7 +362,9 @@ void RegistroWindow::updateCount()
 {
     const int shown = m_register.shown()->rowCount();
     const int all = m_register.table()->pupilCount();
-    m_count->setText(shown == all ? pupils(all) : QStringLiteral("%1 su %2").arg(pupils(shown)).arg(all));
+    m_count->setText(shown == all ? ClassTableModel::pupilsText(all)
+                                  : QStringLiteral("%1 su %2").arg(ClassTableModel::pupilsText(shown),
+                                                                   ClassTableModel::countText(all)));
 }
 
 void RegistroWindow::updatePupilChart()
@@ -461,7 +458,7 @@ bool RegistroWindow::exportSpreadsheet(const QString &path)
         return false;
     }
     m_notice->hide();
-    statusBar()->showMessage(QStringLiteral("Esportati %1 nel file «%2».").arg(pupils(rows.size()), native(path)));
+    statusBar()->showMessage(QStringLiteral("Esportati %1 nel file «%2».").arg(ClassTableModel::pupilsText(rows.size()), native(path)));
     return true;
 }
 
@@ -478,6 +475,6 @@ bool RegistroWindow::exportPdf(const QString &path)
         return false;
     }
     m_notice->hide();
-    statusBar()->showMessage(QStringLiteral("Rapporto di %1 scritto nel file «%2».").arg(pupils(rows.size()), native(path)));
+    statusBar()->showMessage(QStringLiteral("Rapporto di %1 scritto nel file «%2».").arg(ClassTableModel::pupilsText(rows.size()), native(path)));
     return true;
 }

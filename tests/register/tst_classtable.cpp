@@ -199,6 +199,10 @@ private slots:
 
         s = summarize(table, {3});
         QVERIFY2(!s.averages[size_t(AnswerKind::Overall)], "no answers: no mean, no division by zero");
+
+        // Counts of pupils as Italian writes them, as the charts' own axes do.
+        QCOMPARE(ClassTableModel::pupilsText(1), QStringLiteral("1 alunno"));
+        QCOMPARE(ClassTableModel::pupilsText(32767), QStringLiteral("32.767 alunni"));
     }
 
     // The file as Italian spreadsheets open it, byte for byte: BOM,
