@@ -358,8 +358,9 @@ int esporta(const QStringList &args, const QString &output, bool sheet)
             + (replacing ? u8(" Il file già presente non è stato cambiato.") : QString()));
         return Failure;
     }
-    say(u8("Esportate %1 righe dell'archivio %2 nel file «%3».")
-            .arg(QString::number(count), named(path), native(output)));
+    say((count == 1 ? u8("Esportata 1 riga dell'archivio %1 nel file «%2».")
+                    : u8("Esportate %1 righe dell'archivio %2 nel file «%3».").arg(ClassTableModel::countText(count)))
+            .arg(named(path), native(output)));
     return Success;
 }
 
@@ -415,8 +416,8 @@ int rapporto(const QStringList &args, const QString &output)
         say(error);
         return Failure;
     }
-    say(u8("Scritto il rapporto di %1 alunni dell'archivio %2 nel file «%3».")
-            .arg(QString::number(rows->size()), named(path), native(output)));
+    say(u8("Scritto il rapporto di %1 dell'archivio %2 nel file «%3».")
+            .arg(ClassTableModel::pupilsText(rows->size()), named(path), native(output)));
     return Success;
 }
 
