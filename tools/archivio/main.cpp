@@ -45,6 +45,12 @@ void say(const QString &text)
 
 QString native(const QString &path) { return QDir::toNativeSeparators(path); }
 
+// "1 riga", "32.767 righe".
+QString rowsText(qint64 n)
+{
+    return n == 1 ? u8("1 riga") : ClassTableModel::countText(n) + u8(" righe");
+}
+
 const char *const helpText =
     "Uso: nozioli-archivio COMANDO [ARGOMENTI] [OPZIONI]\n"
     "\n"
@@ -358,9 +364,8 @@ int esporta(const QStringList &args, const QString &output, bool sheet)
             + (replacing ? u8(" Il file già presente non è stato cambiato.") : QString()));
         return Failure;
     }
-    say((count == 1 ? u8("Esportata 1 riga dell'archivio %1 nel file «%2».")
-                    : u8("Esportate %1 righe dell'archivio %2 nel file «%3».").arg(ClassTableModel::countText(count)))
-            .arg(named(path), native(output)));
+    say(u8("%1 %2 dell'archivio %3 nel file «%4».")
+            .arg(count == 1 ? u8("Esportata") : u8("Esportate"), rowsText(count), named(path), native(output)));
     return Success;
 }
 
@@ -377,8 +382,8 @@ int verifica(const QStringList &args)
         const std::optional<QList<ResultRecord>> rows = readRows(path, false);
         if (!rows)
             return Failure;
-        say(u8("L'archivio %1 è in ordine: %2 righe, struttura versione %3.")
-                .arg(named(path), QString::number(rows->size()), QString::number(facts.version)));
+        say(u8("L'archivio %1 è in ordine: %2, struttura versione %3.")
+                .arg(named(path), rowsText(rows->size()), QString::number(facts.version)));
         return Success;
     }
     // No file to have problems, or a server that could not be read: what is
@@ -467,8 +472,9 @@ int trasferisci(const QString &file, const QString &server)
                      QString::number(kept), QString::number(skipped)));
     };
     // One round trip and one commit a row copied: a large class takes a while.
-    say(u8("Copio sul server «%1» le %2 righe dell'archivio %3…")
-            .arg(ResultsStore::locationLabel(server), QString::number(rows->size()), named(file)));
+    say(u8("Copio sul server «%1» %2 dell'archivio %3…")
+            .arg(ResultsStore::locationLabel(server),
+                 (rows->size() == 1 ? u8("la ") : u8("le ")) + rowsText(rows->size()), named(file)));
     for (const ResultRecord &r : std::as_const(*rows)) {
         if (!transferable(r)) {
             ++skipped;
