@@ -39,6 +39,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 extern char **environ;
 
@@ -297,6 +298,7 @@ private:
                       const QString &mock);
     void reportHeading() const;
     void reportStartUps();
+    std::pair<Stats, Stats> startUpLine(const QString &label, const StartUps &runs, int key);
     void reportPlay();
     void reportArchive();
     void reportServer();
@@ -486,6 +488,20 @@ void Benchmark::reportHeading() const
     line(QString());
 }
 
+// One row of the start-up table: the runs of one kind, their time and peak
+// memory, and both set against the bare run next to each. Returns the
+// ratios of the times and the differences of the memory.
+std::pair<Stats, Stats> Benchmark::startUpLine(const QString &label, const StartUps &runs, int key)
+{
+    const Stats ms = stats(runs.ms.value(key));
+    const Stats ratio = stats(paired(runs.ms.value(key), m_bareRuns.ms.value(key), true));
+    const Stats extra = stats(paired(runs.mib.value(key), m_bareRuns.mib.value(key), false));
+    line(QStringLiteral("| %1 | %2 | %3 | %4 | %5 | %6 |")
+             .arg(label, mq(ms, 1), range(ms, 1), mq(ratio, 2), f(stats(runs.mib.value(key)).median, 1),
+                  mq(extra, 1)));
+    return {ratio, extra};
+}
+
 void Benchmark::reportStartUps()
 {
     const StartUps &bare = m_bareRuns;
@@ -502,47 +518,28 @@ void Benchmark::reportStartUps()
     line(QStringLiteral("| bare: empty QMainWindow, first paint | %1 | %2 | 1 | %3 | 0 |")
              .arg(mq(bareStart, 1), range(bareStart, 1), f(stats(allBareMiB).median, 1)));
     for (int rows : Sizes) {
-        const Stats ms = stats(m_realRuns.ms.value(rows));
-        m_startRatio.insert(rows, stats(paired(m_realRuns.ms.value(rows), bare.ms.value(rows), true)));
-        m_memExtra.insert(rows, stats(paired(m_realRuns.mib.value(rows), bare.mib.value(rows), false)));
-        line(QStringLiteral("| FormNOME painted, %1 names | %2 | %3 | %4 | %5 | %6 |")
-                 .arg(thousands(rows), mq(ms, 1), range(ms, 1), mq(m_startRatio[rows], 2),
-                      f(stats(m_realRuns.mib.value(rows)).median, 1), mq(m_memExtra[rows], 1)));
+        const auto [ratio, extra] = startUpLine(QStringLiteral("FormNOME painted, %1 names").arg(thousands(rows)),
+                                                m_realRuns, rows);
+        m_startRatio.insert(rows, ratio);
+        m_memExtra.insert(rows, extra);
     }
-    for (int rows : Sizes) {
-        const Stats ms = stats(m_mockRuns.ms.value(rows));
-        line(QStringLiteral("| reference: mock pupil window, %1 names | %2 | %3 | %4 | %5 | %6 |")
-                 .arg(thousands(rows), mq(ms, 1), range(ms, 1),
-                      mq(stats(paired(m_mockRuns.ms.value(rows), bare.ms.value(rows), true)), 2),
-                      f(stats(m_mockRuns.mib.value(rows)).median, 1),
-                      mq(stats(paired(m_mockRuns.mib.value(rows), bare.mib.value(rows), false)), 1)));
-    }
+    for (int rows : Sizes)
+        startUpLine(QStringLiteral("reference: mock pupil window, %1 names").arg(thousands(rows)), m_mockRuns, rows);
     const Stats confirm = stats(m_confirmMs);
     m_confirmRatio = stats(paired(m_confirmMs, bare.ms.value(AfterConfirm), true));
     line(QStringLiteral("| name confirmed → fnozioli painted (1,000 names; × bare start-up) | %1 | %2 | %3 | %4 | %5 |")
              .arg(mq(confirm, 1), range(confirm, 1), mq(m_confirmRatio, 2),
                   f(stats(m_realRuns.mib.value(AfterConfirm)).median, 1),
                   mq(stats(paired(m_realRuns.mib.value(AfterConfirm), bare.mib.value(AfterConfirm), false)), 1)));
-    const Stats registerMs = stats(m_realRuns.ms.value(Register));
-    m_registerRatio = stats(paired(m_realRuns.ms.value(Register), bare.ms.value(Register), true));
-    line(QStringLiteral("| class register painted, its table filled, 32,767 pupils | %1 | %2 | %3 | %4 | %5 |")
-             .arg(mq(registerMs, 1), range(registerMs, 1), mq(m_registerRatio, 2),
-                  f(stats(m_realRuns.mib.value(Register)).median, 1),
-                  mq(stats(paired(m_realRuns.mib.value(Register), bare.mib.value(Register), false)), 1)));
-    const Stats mockRegisterMs = stats(m_mockRuns.ms.value(Register));
-    line(QStringLiteral("| reference: mock register window, 200 rows by a plain query | %1 | %2 | %3 | %4 | %5 |")
-             .arg(mq(mockRegisterMs, 1), range(mockRegisterMs, 1),
-                  mq(stats(paired(m_mockRuns.ms.value(Register), bare.ms.value(Register), true)), 2),
-                  f(stats(m_mockRuns.mib.value(Register)).median, 1),
-                  mq(stats(paired(m_mockRuns.mib.value(Register), bare.mib.value(Register), false)), 1)));
+    m_registerRatio =
+        startUpLine(QStringLiteral("class register painted, its table filled, 32,767 pupils"), m_realRuns, Register)
+            .first;
+    startUpLine(QStringLiteral("reference: mock register window, 200 rows by a plain query"), m_mockRuns, Register);
     for (int rows : serverSizes()) {
         const int key = OnServer + rows;
-        const Stats ms = stats(m_realRuns.ms.value(key));
-        m_startRatio.insert(key, stats(paired(m_realRuns.ms.value(key), bare.ms.value(key), true)));
-        line(QStringLiteral("| FormNOME painted, server, %1 names | %2 | %3 | %4 | %5 | %6 |")
-                 .arg(thousands(rows), mq(ms, 1), range(ms, 1), mq(m_startRatio[key], 2),
-                      f(stats(m_realRuns.mib.value(key)).median, 1),
-                      mq(stats(paired(m_realRuns.mib.value(key), bare.mib.value(key), false)), 1)));
+        m_startRatio.insert(
+            key, startUpLine(QStringLiteral("FormNOME painted, server, %1 names").arg(thousands(rows)), m_realRuns, key)
+                     .first);
     }
     line(QString());
 }
